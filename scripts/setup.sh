@@ -3,7 +3,7 @@
 # Quick when everything is already there. Runs apt as root, or through sudo.
 set -euo pipefail
 
-packages=(wine wine32:i386 g++-mingw-w64-i686-posix xvfb xauth cmake g++ googletest
+packages=(wine wine32:i386 wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix xvfb xauth cmake g++ googletest
           imagemagick libclang-rt-14-dev clang)
 
 missing=()

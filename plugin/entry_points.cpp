@@ -1,0 +1,46 @@
+// The module's entry: load and unload steps and the four exported entry points.
+#include <windows.h>
+
+#include <cstring>
+
+#include "plugin/application.h"
+#include "plugin/plugin_window.h"
+
+using dravlin::Application;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      return Application().Initialize(instance) ? TRUE : FALSE;
+    case DLL_PROCESS_DETACH:
+      // At process exit the host's windows and threads are already going; only
+      // an unload by FreeLibrary tears the plug-in down.
+      if (!reserved) Application().Exit();
+      return TRUE;
+    default:
+      return TRUE;
+  }
+}
+
+extern "C" int WINAPI zanInit(HWND hostWindow, int, int port, int) {
+  // One plug-in window at a time: an earlier one goes with its link and hook
+  // instead of living on unreachable.
+  if (dravlin::PluginWindow* earlier = Application().MainWindow()) DestroyWindow(earlier->Handle());
+  Application().SetMainWindow(dravlin::PluginWindow::Create(hostWindow, static_cast<unsigned>(port)));
+  return 1;
+}
+
+extern "C" int WINAPI zanInfo(int, int, int, unsigned char* record) {
+  static const char kName[] = "Dravlin plug-in";
+  if (!record) return 1;
+  std::memcpy(record, kName, sizeof kName - 1);
+  const int integers[3] = {1, 1, 0};
+  std::memcpy(record + 128, integers, sizeof integers);
+  return 1;
+}
+
+extern "C" int WINAPI zanConf(HWND /*owner*/, int, int, const unsigned char* /*request*/) {
+  return 1;
+}
+
+extern "C" int WINAPI zanCred(int, int, int, int) { return 0; }

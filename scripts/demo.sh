@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The main job: builds the plug-in and starts the demo host client with it and
+# the sample menu under Wine. On a display it runs until its window is closed;
+# without one it runs under Xvfb for a while and leaves a screenshot and the
+# host client's log in build/demo/.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${DRAVLIN_BUILD_DIR:-$top/build}
+out=$build/demo
+
+"$top/scripts/setup.sh"
+. "$top/scripts/wine-env.sh"
+
+if can_run_32bit; then arch=i686; width=32; else arch=x86_64; width=64; fi
+echo "Building the plug-in ($arch)"
+cmake -S "$top" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/$arch" -j"$(nproc)" --target host_sim dravlin >/dev/null
+[ $width = 32 ] || echo "This machine cannot run 32-bit programs: the demo runs the 64-bit build of the same code."
+
+rm -rf "$out" && mkdir -p "$out/settings"
+cp "$top/demo/dravlin.ini" "$out/settings/"
+make_wine_prefix
+trap remove_wine_prefix EXIT
+wine=$(wine_for $width)
+# Wine's drive Z: is the file system's root.
+settings="Z:${out//\//\\}\\settings\\"
+run=("$wine" "$build/$arch/bin/host_sim.exe" "$settings" --log "$out/host-simulator.log")
+
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Starting the host client simulator; press right Ctrl in its text field."
+  "${run[@]}"
+else
+  echo "No display: running under Xvfb for a short while."
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    "$@" & pid=$!
+    sleep 8
+    import -window root "'"$out"'/screenshot.png"
+    kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' _ "${run[@]}"
+  echo "Screenshot: $out/screenshot.png"
+fi
+echo "Host client log: $out/host-simulator.log"
+cat "$out/host-simulator.log"

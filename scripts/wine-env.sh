@@ -1,0 +1,35 @@
+# Sourced by the scripts that run Windows programs: a fresh Wine prefix in a
+# temporary directory, quiet Wine, and the loader for 64- or 32-bit programs.
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# True when this machine can run 32-bit x86 programs (some kernels cannot).
+can_run_32bit() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# wine_for 64|32: the loader for programs of that width.
+wine_for() {
+  if [ "$1" = 64 ]; then echo /usr/lib/wine/wine64; else echo /usr/lib/wine/wine; fi
+}
+
+# Makes a fresh prefix and waits until Wine has set it up. Windows of the
+# prefix are unmanaged: without a window manager Wine would otherwise wait two
+# seconds for one whenever a window is hidden.
+make_wine_prefix() {
+  WINEPREFIX=$(mktemp -d /tmp/dravlin-wine.XXXXXX)
+  export WINEPREFIX
+  export WINELOADER=/usr/lib/wine/wine64
+  "$WINELOADER" wineboot -i >/dev/null 2>&1
+  "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # Whatever wineboot left running holds a desktop without a display; the next
+  # program must start its own on the display it is given.
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
+}
+
+remove_wine_prefix() {
+  WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+}

@@ -1,0 +1,11 @@
+#include "win/module.h"
+
+namespace dravlin {
+namespace {
+HINSTANCE g_moduleInstance = nullptr;
+}
+
+HINSTANCE ModuleInstance() { return g_moduleInstance; }
+void SetModuleInstance(HINSTANCE instance) { g_moduleInstance = instance; }
+
+}  // namespace dravlin
