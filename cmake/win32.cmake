@@ -9,6 +9,8 @@ enable_language(RC)
 set(WIN32_STATIC_LINK -static -static-libgcc -static-libstdc++)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
 
+target_sources(dravlin_core PRIVATE menufile/file_io_win32.cpp)
+
 add_library(dravlin_win STATIC
   win/module.cpp
   win/window.cpp
@@ -23,6 +25,7 @@ add_library(dravlin SHARED
   plugin/plugin_window.cpp
   hostlink/host_link_win32.cpp
   popup/trigger_hook_win32.cpp
+  popup/popup_menu_win32.cpp
   plugin/dravlin.def
   res/dravlin.rc
 )

@@ -1,6 +1,10 @@
 #include "plugin/plugin_window.h"
 
+#include <shellapi.h>
+
+#include "menufile/menu_definition.h"
 #include "plugin/application.h"
+#include "popup/popup_menu_win32.h"
 #include "popup/trigger_hook_win32.h"
 #include "res/resource.h"
 #include "win/module.h"
@@ -68,6 +72,9 @@ LRESULT PluginWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kStartRequest: return OnStartRequest();
     case kStopRequest: return OnStopRequest();
     case WM_DESTROY: return OnDestroy();
+    case WM_MEASUREITEM: return OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+    case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_COMMAND: return HandleMenuCommand(wParam, lParam);
     default: return DefaultProcessing(message, wParam, lParam);
   }
 }
@@ -103,10 +110,45 @@ LRESULT PluginWindow::OnDestroy() {
 
 void PluginWindow::OnPostDestroy() {
   hook_.Reset();
+  DestroyPopupMenus(folderMenus_);
   hostLink_.reset();
   delete this;
 }
 
-void PluginWindow::BuildPopupMenu() {}
+void PluginWindow::BuildPopupMenu() {
+  DestroyPopupMenus(folderMenus_);
+  const std::string directory = hostLink_ ? hostLink_->SettingsDirectory() : std::string();
+  tables_ = PlanMenuTables(ReadMenuDefinition(ProfileFile(directory + "dravlin.ini")));
+  folderMenus_ = CreatePopupMenus(tables_);
+}
+
+const ItemRecord* PluginWindow::RecordFor(ULONG_PTR itemData) const {
+  return itemData < tables_.items.size() ? &tables_.items[itemData] : nullptr;
+}
+
+LRESULT PluginWindow::OnMeasureItem(MEASUREITEMSTRUCT* request) {
+  if (const ItemRecord* record = RecordFor(request->itemData))
+    MeasureMenuItem(Handle(), menuFont_.Get(), *record, *request);
+  return TRUE;
+}
+
+LRESULT PluginWindow::OnDrawItem(const DRAWITEMSTRUCT* request) {
+  if (const ItemRecord* record = RecordFor(request->itemData)) DrawMenuItem(menuFont_.Get(), *record, *request);
+  return TRUE;
+}
+
+LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
+  const unsigned commandId = LOWORD(wParam);
+  MENUITEMINFOA item = {};
+  item.cbSize = sizeof item;
+  item.fMask = MIIM_DATA;
+  if (commandId != kCancelCommandId && RootMenu() && GetMenuItemInfoA(RootMenu(), commandId, FALSE, &item)) {
+    const EntryAction action = ActionForCommand(tables_, commandId, item.dwItemData);
+    if (action.type == EntryAction::Type::SendCommand && hostLink_) hostLink_->SendCommandMessage(action.text);
+    if (action.type == EntryAction::Type::OpenWithShell)
+      ShellExecuteA(hostWindow_, nullptr, action.text.c_str(), nullptr, nullptr, SW_SHOW);
+  }
+  return DefaultProcessing(WM_COMMAND, wParam, lParam);
+}
 
 }  // namespace dravlin

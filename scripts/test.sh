@@ -38,3 +38,10 @@ if can_run_32bit; then
 else
   echo "== Wine tests, 32-bit build: skipped, this machine cannot run 32-bit programs"
 fi
+
+# Screenshots the Wine tests took, as PNGs for a person to look at.
+mkdir -p "$build/screenshots"
+for bmp in "$build"/*/bin/screenshots/*.bmp; do
+  [ -e "$bmp" ] && convert "$bmp" "$build/screenshots/$(basename "${bmp%.bmp}").png"
+done
+echo "Screenshots: $build/screenshots"

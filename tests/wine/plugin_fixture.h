@@ -25,11 +25,10 @@ inline std::string ProgramDirectory() {
 inline std::string MakeTempDirectory() {
   char base[MAX_PATH] = "";
   GetTempPathA(MAX_PATH, base);
-  static int counter = 0;
-  const std::string directory = std::string(base) + "dravlin-test-" +
-                                std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "\\";
-  CreateDirectoryA(directory.c_str(), nullptr);
-  return directory;
+  for (unsigned attempt = GetTickCount();; ++attempt) {
+    const std::string directory = std::string(base) + "dravlin-test-" + std::to_string(attempt) + "\\";
+    if (CreateDirectoryA(directory.c_str(), nullptr)) return directory;
+  }
 }
 
 inline std::string PluginPath() { return ProgramDirectory() + "dravlin.dll"; }

@@ -1,0 +1,60 @@
+#include "menufile/profile_file.h"
+
+#include <climits>
+#include <string>
+
+#include "menufile/file_io.h"
+
+namespace dravlin {
+
+int ParseProfileNumber(const std::string& text) {
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  const bool negative = at < text.size() && text[at] == '-';
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+  // Accumulate towards the sign's limit so that INT_MIN itself is reachable.
+  long long magnitude = 0;
+  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    magnitude = magnitude * 10 + (text[at] - '0');
+    if (magnitude >= limit) return negative ? INT_MIN : INT_MAX;
+  }
+  return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+ProfileFile::ProfileFile(const std::string& path) : path_(ResolveProfilePath(path)) {
+  std::string text;
+  const FileReadStatus status = ReadWholeFile(path_, text);
+  loaded_ = status != FileReadStatus::kFailed;
+  document_ = IniDocument(text);
+}
+
+std::string ProfileFile::Read(const std::string& section, const std::string& key,
+                              const std::string& defaultValue) const {
+  return document_.Read(section, key, defaultValue);
+}
+
+int ProfileFile::ReadNumber(const std::string& section, const std::string& key,
+                            int defaultValue) const {
+  return ParseProfileNumber(Read(section, key, std::to_string(defaultValue)));
+}
+
+void ProfileFile::Write(const std::string& section, const std::string& key,
+                        const std::string& value) {
+  if (document_.Write(section, key, value)) changed_ = true;
+}
+
+void ProfileFile::WriteNumber(const std::string& section, const std::string& key, int value) {
+  Write(section, key, std::to_string(value));
+}
+
+bool ProfileFile::Commit() {
+  // A file that exists but could not be read would lose its contents.
+  if (!loaded_) return false;
+  if (!changed_) return true;
+  if (!ReplaceFileContents(path_, document_.Serialize())) return false;
+  changed_ = false;
+  return true;
+}
+
+}  // namespace dravlin

@@ -1,0 +1,46 @@
+// The object through which every value of the menu definition file is read
+// and written. It reads the file once, answers and records values in memory,
+// and replaces the file as a whole on Commit, so that a save is all or nothing.
+#pragma once
+
+#include <string>
+
+#include "menufile/ini_document.h"
+
+namespace dravlin {
+
+// Reads a number as the menu readers do: leading white space, an optional
+// sign, then digits up to the first other character; 0 without digits.
+// Values beyond the range of int are clamped to it.
+int ParseProfileNumber(const std::string& text);
+
+class ProfileFile {
+ public:
+  // Loads the file at path; a missing file reads as empty and is not created.
+  explicit ProfileFile(const std::string& path);
+
+  // The value of section/key, or defaultValue when either is missing.
+  std::string Read(const std::string& section, const std::string& key,
+                   const std::string& defaultValue) const;
+
+  // Read, with the default given as decimal text, followed by the number parse.
+  int ReadNumber(const std::string& section, const std::string& key, int defaultValue) const;
+
+  // Sets section/key in memory; nothing reaches the disk before Commit.
+  void Write(const std::string& section, const std::string& key, const std::string& value);
+
+  // Write of the number's decimal text.
+  void WriteNumber(const std::string& section, const std::string& key, int value);
+
+  // Replaces the file with the values in memory. Returns false, leaving the
+  // file as it was, when that fails or the file existed but could not be read.
+  bool Commit();
+
+ private:
+  std::string path_;
+  IniDocument document_;
+  bool loaded_ = false;   // the file was read or does not exist
+  bool changed_ = false;  // a Write changed the text since it was read or committed
+};
+
+}  // namespace dravlin

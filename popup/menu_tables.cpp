@@ -1,0 +1,69 @@
+#include "popup/menu_tables.h"
+
+namespace dravlin {
+
+const char kCancelCaption[] = "(cancel)";
+
+MenuTables PlanMenuTables(const MenuDefinition& definition) {
+  MenuTables tables;
+  tables.triggerKey = definition.triggerKey;
+  const std::size_t folders = definition.folders.empty() ? 1 : definition.folders.size();
+  tables.menus.resize(folders);
+
+  for (std::size_t i = 1; i < folders; ++i) {
+    const MenuFolder& folder = definition.folders[i];
+    PlannedItem item;
+    item.type = PlannedItem::Type::Folder;
+    item.submenu = i;
+    item.itemData = tables.items.size();
+    tables.menus[static_cast<std::size_t>(folder.parent)].push_back(item);
+    tables.items.push_back({folder.caption, kFolderKind});
+  }
+
+  unsigned nextId = kFirstEntryCommandId;
+  for (std::size_t i = 0; i < definition.folders.size(); ++i) {
+    for (const MenuEntry& entry : definition.folders[i].entries) {
+      PlannedItem item;
+      item.commandId = nextId++;
+      item.itemData = tables.items.size();
+      tables.menus[i].push_back(item);
+      tables.items.push_back({entry.caption, entry.kind});
+      tables.commands.push_back(entry.command);
+    }
+  }
+
+  PlannedItem separator;
+  separator.type = PlannedItem::Type::Separator;
+  PlannedItem cancel;
+  cancel.type = PlannedItem::Type::Cancel;
+  cancel.commandId = kCancelCommandId;
+  cancel.itemData = tables.items.size();
+  tables.menus[0].push_back(separator);
+  tables.menus[0].push_back(cancel);
+  tables.items.push_back({kCancelCaption, kCancelKind});
+  return tables;
+}
+
+EntryAction ActionForCommand(const MenuTables& tables, unsigned commandId, std::size_t itemData) {
+  EntryAction action;
+  if (commandId < kFirstEntryCommandId || itemData >= tables.items.size()) return action;
+  const std::size_t commandIndex = commandId - kFirstEntryCommandId;
+  if (commandIndex >= tables.commands.size()) return action;
+  const std::string& command = tables.commands[commandIndex];
+  switch (tables.items[itemData].kind) {
+    case kNormalCommandKind:
+      action = {EntryAction::Type::SendCommand, command};
+      break;
+    case kWebSiteKind:
+      action = {EntryAction::Type::OpenWithShell, command};
+      break;
+    case kEmailAddressKind:
+      action = {EntryAction::Type::OpenWithShell, "mailto:" + command};
+      break;
+    default:
+      break;
+  }
+  return action;
+}
+
+}  // namespace dravlin

@@ -1,0 +1,58 @@
+// The running menu's lookup structures, planned from the menu definition apart
+// from the window system: what each popup menu holds, the item table and the
+// command table.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "menufile/menu_definition.h"
+
+namespace dravlin {
+
+constexpr unsigned kCancelCommandId = 200;
+constexpr unsigned kFirstEntryCommandId = 201;
+constexpr int kFolderKind = 13009;
+constexpr int kCancelKind = 13012;
+extern const char kCancelCaption[];
+
+// One owner-drawn item: the item data of a menu item is its record's position.
+struct ItemRecord {
+  std::string caption;
+  int kind = 0;
+};
+
+// One item of a popup menu, in the order items are appended.
+struct PlannedItem {
+  enum class Type { Folder, Entry, Separator, Cancel };
+  Type type = Type::Entry;
+  std::size_t submenu = 0;    // Folder: the folder whose menu it opens
+  unsigned commandId = 0;     // Entry and Cancel
+  std::size_t itemData = 0;   // every type but Separator
+};
+
+struct MenuTables {
+  int triggerKey = kDefaultTriggerKey;
+  std::vector<std::vector<PlannedItem>> menus;  // one per folder; 0 is the root
+  std::vector<ItemRecord> items;
+  std::vector<std::string> commands;            // command id - 201
+};
+
+// Plans every menu: each folder shows its subfolders in folder order, then its
+// entries; the root ends with a separator and "(cancel)". Entries take command
+// ids from 201 in folder order, then entry order.
+MenuTables PlanMenuTables(const MenuDefinition& definition);
+
+// What choosing a menu item does.
+struct EntryAction {
+  enum class Type { None, SendCommand, OpenWithShell };
+  Type type = Type::None;
+  std::string text;  // the command text, or "mailto:" followed by it
+};
+
+// The action for a chosen command id whose menu item carries itemData; ids and
+// item data that name no entry of the tables do nothing.
+EntryAction ActionForCommand(const MenuTables& tables, unsigned commandId, std::size_t itemData);
+
+}  // namespace dravlin

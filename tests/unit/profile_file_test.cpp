@@ -1,0 +1,116 @@
+#include "menufile/profile_file.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "temp_directory.h"
+
+namespace dravlin {
+namespace {
+
+namespace fs = std::filesystem;
+
+using ProfileFileTest = TempDirectoryTest;
+
+TEST(ParseProfileNumber, ReadsLikeAtoiWithoutOverflow) {
+  const std::pair<const char*, int> cases[] = {
+      {"163", 163},          {"12abc", 12},          {"", 0},
+      {"abc", 0},            {" \t\n-5", -5},        {"+7", 7},
+      {"- 5", 0},            {"007", 7},             {"2147483647", INT_MAX},
+      {"2147483648", INT_MAX}, {"99999999999999999999", INT_MAX},
+      {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(ParseProfileNumber(text), expected) << text;
+  }
+}
+
+TEST_F(ProfileFileTest, MissingFileReadsDefaultsAndIsNotCreated) {
+  const std::string path = PathOf("dravlin.ini");
+  const ProfileFile file(path);
+  EXPECT_EQ(file.Read("general", "VirtKey", "163"), "163");
+  EXPECT_EQ(file.ReadNumber("general", "count", 1), 1);
+  EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(ProfileFileTest, ReadNumberTakesTheStoredTextOverItsDefault) {
+  const std::string path = PathOf("dravlin.ini");
+  WriteBytes(path, "[folder0]\r\ncount=\r\ntype1=12abc\r\n");
+  const ProfileFile file(path);
+  EXPECT_EQ(file.ReadNumber("folder0", "count", 5), 0);
+  EXPECT_EQ(file.ReadNumber("folder0", "type1", 13014), 12);
+  EXPECT_EQ(file.ReadNumber("folder0", "type2", 13014), 13014);
+}
+
+TEST_F(ProfileFileTest, WritesStayInMemoryUntilCommit) {
+  const std::string path = PathOf("dravlin.ini");
+  const std::string original = "; kept\r\n[general]\r\nVirtKey = 45\r\n[other]\r\nx=1\r\n";
+  WriteBytes(path, original);
+  ProfileFile file(path);
+  file.WriteNumber("general", "VirtKey", 161);
+  file.WriteNumber("general", "Count", 1);
+  EXPECT_EQ(file.ReadNumber("general", "virtkey", 0), 161);
+  EXPECT_EQ(ReadBytes(path), original);
+
+  ASSERT_TRUE(file.Commit());
+  EXPECT_EQ(ReadBytes(path), "; kept\r\n[general]\r\nVirtKey=161\r\nCount=1\r\n[other]\r\nx=1\r\n");
+  EXPECT_EQ(ProfileFile(path).ReadNumber("general", "count", 0), 1);
+}
+
+TEST_F(ProfileFileTest, CommitIntoAMissingDirectoryFailsAndLeavesNothing) {
+  const std::string path = PathOf("absent/dravlin.ini");
+  ProfileFile file(path);
+  file.WriteNumber("general", "VirtKey", 161);
+  EXPECT_FALSE(file.Commit());
+  EXPECT_TRUE(fs::is_empty(directory_));
+}
+
+TEST_F(ProfileFileTest, UnreadableFileIsNeverReplaced) {
+  const std::string path = PathOf("dravlin.ini");
+  fs::create_directory(path);
+  ProfileFile file(path);
+  EXPECT_EQ(file.Read("general", "VirtKey", "163"), "163");
+  file.WriteNumber("general", "VirtKey", 161);
+  EXPECT_FALSE(file.Commit());
+  EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST_F(ProfileFileTest, LongValuesAreNotCut) {
+  const std::string path = PathOf("dravlin.ini");
+  const std::string caption(5000, 'c');
+  ProfileFile file(path);
+  file.Write("folder0", "Capt1", caption);
+  ASSERT_TRUE(file.Commit());
+  EXPECT_EQ(ProfileFile(path).Read("folder0", "capt1", ""), caption);
+}
+
+TEST_F(ProfileFileTest, HugeAndRandomFilesLoadQuickly) {
+  std::string huge;
+  for (int i = 0; huge.size() < 10 * 1024 * 1024; ++i) {
+    huge += "[folder" + std::to_string(i) + "]\r\ncount=1\r\n";
+    huge += "capt1=" + std::string(200, 'x') + "\r\n";
+  }
+  std::mt19937 random(3);
+  std::string noise(1024 * 1024, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+
+  for (const std::string* bytes : {&huge, &noise}) {
+    const std::string path = PathOf("dravlin.ini");
+    WriteBytes(path, *bytes);
+    const auto start = std::chrono::steady_clock::now();
+    ProfileFile file(path);
+    file.Read("folder1", "capt1", "");
+    file.WriteNumber("general", "Count", 2);
+    ASSERT_TRUE(file.Commit());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(ProfileFile(path).ReadNumber("general", "count", 0), 2);
+  }
+}
+
+}  // namespace
+}  // namespace dravlin

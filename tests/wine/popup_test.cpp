@@ -1,0 +1,336 @@
+// The popup menu as a user meets it: real keystrokes into the simulator's text
+// field, the real menu window, choices made with the keyboard, and what reaches
+// the host client and the shell.
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "tests/wine/plugin_fixture.h"
+#include "tests/wine/screenshot.h"
+
+namespace dravlin {
+namespace {
+
+struct SeenItem {
+  UINT type = 0;
+  UINT id = 0;
+  HMENU submenu = nullptr;
+  ULONG_PTR data = 0;
+};
+
+struct SeenMenu {
+  RECT rect = {};
+  HMENU menu = nullptr;
+  std::vector<SeenItem> items;
+};
+
+std::vector<SeenItem> ItemsOf(HMENU menu) {
+  std::vector<SeenItem> items;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_DATA;
+    GetMenuItemInfoA(menu, i, TRUE, &info);
+    items.push_back({info.fType, info.wID, info.hSubMenu, info.dwItemData});
+  }
+  return items;
+}
+
+HWND VisibleMenuWindow() {
+  HWND window = FindWindowA("#32768", nullptr);
+  return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+// Watches for popup menus from a timer, which keeps firing inside the menu's
+// modal loop: records every menu that opens, then runs whileOpen on each tick
+// (by default it closes the menu at once).
+class MenuWatcher {
+ public:
+  MenuWatcher() {
+    current_ = this;
+    timer_ = SetTimer(nullptr, 0, 30, Tick);
+  }
+  ~MenuWatcher() {
+    KillTimer(nullptr, timer_);
+    current_ = nullptr;
+  }
+
+  std::function<void(int tick)> whileOpen = [](int) { EndMenu(); };
+  std::vector<SeenMenu> opened;
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    MenuWatcher* self = current_;
+    HWND window = VisibleMenuWindow();
+    if (!self) return;
+    if (!window) {
+      self->tick_ = -1;
+      return;
+    }
+    if (self->tick_ < 0) {
+      SeenMenu seen;
+      GetWindowRect(window, &seen.rect);
+      seen.menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
+      seen.items = ItemsOf(seen.menu);
+      self->opened.push_back(seen);
+    }
+    self->whileOpen(++self->tick_);
+    // A test whose keys went astray fails instead of waiting in the menu forever.
+    if (self->tick_ > kMaxTicksOpen) EndMenu();
+  }
+
+  static constexpr int kMaxTicksOpen = 100;
+
+  static MenuWatcher* current_;
+  UINT_PTR timer_ = 0;
+  int tick_ = -1;
+};
+MenuWatcher* MenuWatcher::current_ = nullptr;
+
+INPUT Key(WORD virtualKey, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, 0));
+  const bool extended = virtualKey == VK_RCONTROL || virtualKey == VK_INSERT || virtualKey == VK_DOWN ||
+                        virtualKey == VK_UP || virtualKey == VK_RIGHT;
+  input.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
+  return input;
+}
+
+void SendKeys(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    inputs.push_back(Key(key, false));
+    inputs.push_back(Key(key, true));
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+const char kMenu[] =
+    "[general]\r\nVirtKey=163\r\nCount=3\r\n"
+    "[folder0]\r\nCount=3\r\n"
+    "Capt1=Say hello\r\nCommand1=Hello, all\r\nType1=13014\r\n"
+    "Capt2=Home page\r\nCommand2=http://example.org/dravlin?x=1\r\nType2=13008\r\n"
+    "Capt3=Mail us\r\nCommand3=someone@example.org\r\nType3=13011\r\n"
+    "[folder1]\r\nText=Greetings\r\nParentID=0\r\nCount=2\r\n"
+    "Capt1=Bye\r\nCommand1=Bye, all\r\nCapt2=Hello\r\nCommand2=Hello, world\r\n"
+    "[folder2]\r\nText=Inner\r\nParentID=1\r\nCount=1\r\nCapt1=Deep\r\nCommand1=deep command\r\n";
+
+class PopupTest : public PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    WriteMenu(kMenu);
+    StartAndWaitForAnswer();
+    FocusTextField();
+  }
+
+  void WriteMenu(const std::string& ini) {
+    std::ofstream(settingsDirectory_ + "dravlin.ini", std::ios::binary) << ini;
+  }
+
+  void FocusTextField() {
+    SetForegroundWindow(host_.MainWindow());
+    SetFocus(host_.TextField());
+    PumpMessagesFor(50);
+  }
+
+  // Presses and releases a key, letting every message it causes be handled.
+  void Press(WORD key) {
+    SendKeys({key});
+    PumpMessagesFor(250);
+  }
+
+  std::string ReceivedAfterStart() { return Received().substr(InformationLines().size()); }
+};
+
+TEST_F(PopupTest, TriggerKeyOpensTheRootMenuAtTheCaret) {
+  SendKeys({'A', 'B', 'C'});
+  PumpMessagesFor(200);
+  POINT caret;
+  ASSERT_TRUE(GetCaretPos(&caret));
+  ClientToScreen(host_.TextField(), &caret);
+
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  EXPECT_EQ(watcher.opened[0].rect.left, caret.x);
+  EXPECT_EQ(watcher.opened[0].rect.top, caret.y);
+  char text[16] = "";
+  GetWindowTextA(host_.TextField(), text, sizeof text);
+  EXPECT_STREQ(text, "abc") << "the keystrokes still reach the text field";
+}
+
+TEST_F(PopupTest, OpenMenuMatchesTheFile) {
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  const std::vector<SeenItem>& root = watcher.opened[0].items;
+  ASSERT_EQ(root.size(), 6u);
+  // Greetings (item data 0) with its submenu, the root's three entries, separator, cancel.
+  EXPECT_EQ(root[0].type, UINT(MFT_OWNERDRAW));
+  ASSERT_NE(root[0].submenu, nullptr);
+  EXPECT_EQ(root[0].data, 0u);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(root[i].type, UINT(MFT_OWNERDRAW));
+    EXPECT_EQ(root[i].id, UINT(200 + i));
+    EXPECT_EQ(root[i].data, ULONG_PTR(1 + i));  // after the two folder records
+  }
+  EXPECT_EQ(root[4].type, UINT(MFT_SEPARATOR));
+  EXPECT_EQ(root[5].id, 200u);
+  EXPECT_EQ(root[5].data, 8u);
+
+  const std::vector<SeenItem> greetings = ItemsOf(root[0].submenu);
+  ASSERT_EQ(greetings.size(), 3u);
+  EXPECT_NE(greetings[0].submenu, nullptr);  // Inner, above the entries
+  EXPECT_EQ(greetings[0].data, 1u);
+  EXPECT_EQ(greetings[1].id, 204u);
+  EXPECT_EQ(greetings[2].id, 205u);
+  const std::vector<SeenItem> inner = ItemsOf(greetings[0].submenu);
+  ASSERT_EQ(inner.size(), 1u);
+  EXPECT_EQ(inner[0].id, 206u);
+}
+
+TEST_F(PopupTest, ChoosingANormalCommandSendsItsText) {
+  MenuWatcher watcher;
+  watcher.whileOpen = [](int tick) {
+    if (tick == 1) SendKeys({VK_DOWN, VK_DOWN, VK_RETURN});  // past Greetings to "Say hello"
+  };
+  Press(VK_RCONTROL);
+  ASSERT_TRUE(WaitFor([&] { return !ReceivedAfterStart().empty(); }));
+  PumpMessagesFor(200);
+  EXPECT_EQ(Printable(ReceivedAfterStart()), Printable(EncodeWireMessage(5, "Hello, all")));
+}
+
+TEST_F(PopupTest, ChoosingAnEntryInASubmenuSendsItsText) {
+  MenuWatcher watcher;
+  watcher.whileOpen = [](int tick) {
+    if (tick == 1) SendKeys({VK_DOWN, VK_RIGHT});
+    if (tick == 4) SendKeys({VK_DOWN, VK_RETURN});  // from Inner to Bye
+  };
+  Press(VK_RCONTROL);
+  ASSERT_TRUE(WaitFor([&] { return !ReceivedAfterStart().empty(); }));
+  EXPECT_EQ(Printable(ReceivedAfterStart()), Printable(EncodeWireMessage(5, "Bye, all")));
+}
+
+TEST_F(PopupTest, CancelSendsNothing) {
+  MenuWatcher watcher;
+  watcher.whileOpen = [](int tick) {
+    if (tick == 1) SendKeys({VK_UP, VK_RETURN});  // the last item
+  };
+  Press(VK_RCONTROL);
+  PumpMessagesFor(300);
+  EXPECT_EQ(watcher.opened.size(), 1u);
+  EXPECT_EQ(VisibleMenuWindow(), nullptr);
+  EXPECT_EQ(ReceivedAfterStart(), "");
+}
+
+TEST_F(PopupTest, NothingOpensWithAnotherWindowInFrontOrFocusOutsideATextField) {
+  MenuWatcher watcher;
+  HWND other = CreateWindowExA(0, "Edit", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 200, 80, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
+  SetForegroundWindow(other);
+  SetFocus(other);
+  Press(VK_RCONTROL);
+  DestroyWindow(other);
+  EXPECT_TRUE(watcher.opened.empty()) << "another window in front";
+
+  FocusTextField();
+  HWND button = FindWindowExA(host_.MainWindow(), nullptr, "Button", nullptr);
+  SetFocus(button);
+  Press(VK_RCONTROL);
+  EXPECT_TRUE(watcher.opened.empty()) << "focus on a button";
+
+  FocusTextField();
+  Press(VK_LCONTROL);
+  EXPECT_TRUE(watcher.opened.empty()) << "left Ctrl";
+  Press(VK_RCONTROL);
+  EXPECT_EQ(watcher.opened.size(), 1u);
+}
+
+TEST_F(PopupTest, HoldingTheKeyOpensOnce) {
+  MenuWatcher watcher;
+  INPUT down = Key(VK_RCONTROL, false);
+  for (int i = 0; i < 5; ++i) {
+    SendInput(1, &down, sizeof down);
+    PumpMessagesFor(150);
+  }
+  INPUT up = Key(VK_RCONTROL, true);
+  SendInput(1, &up, sizeof up);
+  PumpMessagesFor(150);
+  EXPECT_EQ(watcher.opened.size(), 1u);
+}
+
+TEST_F(PopupTest, RebuildWithInsertAsTriggerKey) {
+  std::string menu = kMenu;
+  menu.replace(menu.find("VirtKey=163"), 11, "VirtKey=45");
+  WriteMenu(menu);
+  host_.SendToPlugin(EncodeWireMessage(1, ""));
+  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines() + InformationLines(); }));
+  FocusTextField();
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  EXPECT_TRUE(watcher.opened.empty());
+  Press(VK_INSERT);
+  EXPECT_EQ(watcher.opened.size(), 1u);
+}
+
+class ShellPopupTest : public PopupTest {
+ protected:
+  void SetUp() override {
+    shellLog_ = settingsDirectory_ + "shell.log";
+    SetEnvironmentVariableA("DRAVLIN_SHELL_LOG", shellLog_.c_str());
+    const std::string command = "\"" + ProgramDirectory() + "shell_handler.exe\" \"%1\"";
+    for (const char* scheme : {"http\\shell\\open\\command", "mailto\\shell\\open\\command"})
+      RegSetValueA(HKEY_CLASSES_ROOT, scheme, REG_SZ, command.c_str(), static_cast<DWORD>(command.size()));
+    PopupTest::SetUp();
+  }
+
+  std::string ShellLog() {
+    std::ifstream in(shellLog_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::string shellLog_;
+};
+
+TEST_F(ShellPopupTest, WebSiteAndEmailEntriesReachTheShell) {
+  MenuWatcher watcher;
+  watcher.whileOpen = [](int tick) {
+    if (tick == 1) SendKeys({VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});  // Home page
+  };
+  Press(VK_RCONTROL);
+  ASSERT_TRUE(WaitFor([&] { return !ShellLog().empty(); }, 10000));
+  FocusTextField();
+  watcher.whileOpen = [](int tick) {
+    if (tick == 1) SendKeys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});  // Mail us
+  };
+  Press(VK_RCONTROL);
+  ASSERT_TRUE(WaitFor([&] { return ShellLog().find("mailto") != std::string::npos; }, 10000));
+  EXPECT_EQ(ShellLog(), "http://example.org/dravlin?x=1\nmailto:someone@example.org\n");
+  EXPECT_EQ(ReceivedAfterStart(), "");
+}
+
+TEST_F(PopupTest, ScreenshotOfTheMenuWithASubmenu) {
+  MenuWatcher watcher;
+  bool saved = false;
+  watcher.whileOpen = [&](int tick) {
+    if (tick == 1) SendKeys({VK_DOWN, VK_RIGHT, VK_DOWN});
+    if (tick == 6) {
+      RECT area = watcher.opened[0].rect;
+      area.right += 300;
+      area.bottom += 60;
+      saved = SaveScreenshot(area, "popup_menu");
+      EndMenu();
+    }
+  };
+  Press(VK_RCONTROL);
+  PumpMessagesFor(300);
+  EXPECT_TRUE(saved);
+}
+
+}  // namespace
+}  // namespace dravlin
