@@ -33,7 +33,7 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "No display: running under Xvfb for a short while."
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    "$@" & pid=$!
+    "$@" --press-trigger & pid=$!
     sleep 8
     import -window root "'"$out"'/screenshot.png"
     kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' _ "${run[@]}"
