@@ -15,6 +15,7 @@ add_library(dravlin_win STATIC
   win/module.cpp
   win/window.cpp
   win/async_socket.cpp
+  win/dialog.cpp
 )
 target_include_directories(dravlin_win PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(dravlin_win PUBLIC dravlin_core wsock32 user32 gdi32)
@@ -25,9 +26,13 @@ add_library(dravlin SHARED
   plugin/plugin_window.cpp
   hostlink/host_link_win32.cpp
   popup/trigger_hook_win32.cpp
+  config/config_tree_win32.cpp
+  config/property_dialogs_win32.cpp
+  config/config_dialog_win32.cpp
   popup/popup_menu_win32.cpp
   plugin/dravlin.def
   res/dravlin.rc
+  res/dialogs.rc
 )
 set_target_properties(dravlin PROPERTIES PREFIX "" OUTPUT_NAME dravlin)
 target_link_libraries(dravlin PRIVATE dravlin_win comctl32 shell32 ${WIN32_STATIC_LINK})

@@ -1,8 +1,11 @@
 // The module's entry: load and unload steps and the four exported entry points.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstring>
+#include <string>
 
+#include "config/config_dialog_win32.h"
 #include "plugin/application.h"
 #include "plugin/plugin_window.h"
 
@@ -39,7 +42,29 @@ extern "C" int WINAPI zanInfo(int, int, int, unsigned char* record) {
   return 1;
 }
 
-extern "C" int WINAPI zanConf(HWND /*owner*/, int, int, const unsigned char* /*request*/) {
+namespace {
+
+// The request record's third field points to the settings directory (offset 8
+// in the 32-bit layout); the host's record is read and never kept.
+std::string SettingsDirectoryOf(const void* request) {
+  if (!request) return {};
+  const char* directory = static_cast<const char* const*>(request)[2];
+  return directory ? directory : "";
+}
+
+}  // namespace
+
+extern "C" int WINAPI zanConf(HWND owner, int, int, const unsigned char* request) {
+  try {
+    // The dialog template names the tree-view class, which must be registered first.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    dravlin::ConfigDialog dialog;
+    dialog.SetSettingsDirectory(SettingsDirectoryOf(request));
+    dialog.RunModal(owner);
+  } catch (...) {
+    // Nothing may cross into the host; the dialog has written the file or not.
+  }
   return 1;
 }
 

@@ -1,0 +1,57 @@
+// The configuration dialog: the menu as a tree of folders and entries with
+// placeholder items for creating more, and the choice of the trigger key.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+#include "config/config_tree_win32.h"
+#include "win/dialog.h"
+
+namespace dravlin {
+
+class ConfigDialog : public Dialog {
+ public:
+  ConfigDialog();
+
+  // The directory of the menu definition file; "dravlin.ini" is appended to
+  // it as it stands.
+  void SetSettingsDirectory(std::string directory) { settingsDirectory_ = std::move(directory); }
+
+  // Gives a folder item its two placeholder items.
+  void AddPlaceholders(ConfigTree::Item folder);
+  // Sorts a folder item's direct children.
+  void SortChildren(ConfigTree::Item folder);
+
+ private:
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  BOOL OnInitDialog() override;
+  INT_PTR OnCommand(int id, int notifyCode) override;
+  void OnOk() override;
+  INT_PTR OnNotify(const NMHDR& header);
+
+  void OnTreeDoubleClick();
+  void OnEdit();
+  void OnRemove();
+  void CreateEntry(ConfigTree::Item parent);
+  void CreateFolder(ConfigTree::Item parent);
+  void EditFolder(ConfigTree::Item folder);
+  void EditEntry(ConfigTree::Item entry);
+  // The selection when Edit and Remove may act on it; otherwise says so and
+  // returns 0.
+  ConfigTree::Item EditableSelection();
+
+  void LoadTree();
+  // Writes the file; false when it could not be replaced.
+  bool SaveTree();
+  std::string MenuFilePath() const;
+  int ShowMessage(const std::string& text, UINT type);
+
+  EntryTable entries_;
+  std::string settingsDirectory_;
+  ConfigTreeView tree_;
+};
+
+}  // namespace dravlin

@@ -1,0 +1,133 @@
+#include "config/config_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_config_tree.h"
+
+namespace dravlin {
+namespace {
+
+using Item = ConfigTree::Item;
+
+class ConfigTreeTest : public ::testing::Test {
+ protected:
+  ConfigTreeTest() : root_(tree_.InsertRoot("Menu")) {}
+
+  Item Folder(const std::string& caption) {
+    const Item folder = tree_.InsertLast(root_, caption);
+    AddPlaceholders(tree_, folder);
+    return folder;
+  }
+  Item Entry(const std::string& caption) { return tree_.InsertLast(root_, caption); }
+
+  FakeConfigTree tree_;
+  Item root_;
+};
+
+TEST_F(ConfigTreeTest, SortPutsFoldersThenEntriesByBytesThenPlaceholders) {
+  Folder("beta");
+  Entry("Alpha");
+  Entry("alpha");
+  Folder("Zeta");
+  AddPlaceholders(tree_, root_);
+  tree_.SortChildren(root_);
+  EXPECT_EQ(tree_.Outline(root_),
+            "Menu[Zeta[(new item),(new folder)],beta[(new item),(new folder)],Alpha,alpha,"
+            "(new item),(new folder)]");
+}
+
+TEST_F(ConfigTreeTest, CaptionsCompareAsUnsignedBytes) {
+  struct Case {
+    const char* a;
+    const char* b;
+    int expected;
+  };
+  const Case cases[] = {
+      {"Zeta", "alpha", -1},      // uppercase before lowercase
+      {"abc", "abcd", -1},        // a caption before every longer one it begins
+      {"abc", "abc", 0},
+      {"z", "\xE9t\xE9", -1},     // bytes above 127 are large, not negative
+      {"", "a", -1},
+      {"a b", "a-b", -1},
+  };
+  for (const Case& c : cases) {
+    const Item a = Entry(c.a);
+    const Item b = Entry(c.b);
+    EXPECT_EQ(CompareItems(tree_.Value(a), tree_.Value(b), tree_), c.expected) << c.a << " / " << c.b;
+    EXPECT_EQ(CompareItems(tree_.Value(b), tree_.Value(a), tree_), -c.expected) << c.b << " / " << c.a;
+  }
+}
+
+TEST_F(ConfigTreeTest, PlaceholdersFollowEveryRealItemAndKeepTheirOrder) {
+  const std::intptr_t folder = tree_.Value(Folder("zzz"));
+  const std::intptr_t entry = tree_.Value(Entry("\xFF"));
+  for (const std::intptr_t real : {folder, entry}) {
+    for (const std::intptr_t placeholder : {kNewItemValue, kNewFolderValue}) {
+      EXPECT_EQ(CompareItems(real, placeholder, tree_), -1);
+      EXPECT_EQ(CompareItems(placeholder, real, tree_), 1);
+    }
+  }
+  EXPECT_EQ(CompareItems(kNewItemValue, kNewFolderValue, tree_), -1);
+  EXPECT_EQ(CompareItems(kNewFolderValue, kNewItemValue, tree_), 1);
+}
+
+TEST_F(ConfigTreeTest, AnEmptyFolderIsAFolder) {
+  const Item empty = Folder("b");
+  const Item entry = Entry("a");
+  EXPECT_EQ(CompareItems(tree_.Value(empty), tree_.Value(entry), tree_), -1);
+}
+
+TEST_F(ConfigTreeTest, PlaceholdersGoFirstAndBoldBeforeAnySort) {
+  Entry("b");
+  const Item folder = Folder("a");
+  AddPlaceholders(tree_, root_);
+  const std::vector<Item> children = tree_.Children(root_);
+  ASSERT_EQ(children.size(), 4u);
+  EXPECT_EQ(tree_.Outline(root_), "Menu[(new item),(new folder),b,a[(new item),(new folder)]]");
+  EXPECT_EQ(tree_.Value(children[0]), kNewItemValue);
+  EXPECT_EQ(tree_.Value(children[1]), kNewFolderValue);
+  EXPECT_TRUE(tree_.IsBold(children[0]));
+  EXPECT_TRUE(tree_.IsBold(children[1]));
+  EXPECT_FALSE(tree_.IsBold(folder));
+}
+
+TEST_F(ConfigTreeTest, OnlyFoldersAndEntriesAreEditable) {
+  const Item folder = Folder("Links");
+  const Item entry = Entry("Home");
+  AddPlaceholders(tree_, root_);
+  const std::vector<Item> children = tree_.Children(root_);
+  EXPECT_FALSE(IsEditable(tree_, 0));
+  EXPECT_FALSE(IsEditable(tree_, root_));
+  EXPECT_FALSE(IsEditable(tree_, children[0]));
+  EXPECT_FALSE(IsEditable(tree_, children[1]));
+  EXPECT_TRUE(IsEditable(tree_, folder));
+  EXPECT_TRUE(IsEditable(tree_, entry));
+}
+
+TEST(TriggerKeyChoiceTest, StoredKeyChecksItsButton) {
+  EXPECT_EQ(ChoiceForTriggerKey(163), TriggerKeyChoice::kRightCtrl);
+  EXPECT_EQ(ChoiceForTriggerKey(161), TriggerKeyChoice::kRightShift);
+  EXPECT_EQ(ChoiceForTriggerKey(45), TriggerKeyChoice::kInsert);
+  EXPECT_EQ(ChoiceForTriggerKey(145), TriggerKeyChoice::kNone);
+  EXPECT_EQ(ChoiceForTriggerKey(0), TriggerKeyChoice::kNone);
+}
+
+TEST(TriggerKeyChoiceTest, InsertWinsOverCtrlWhichWinsOverShift) {
+  struct Case {
+    bool ctrl, shift, insert;
+    int key;
+  };
+  const Case cases[] = {
+      {false, false, false, 0}, {true, false, false, 163}, {false, true, false, 161},
+      {false, false, true, 45}, {true, true, false, 163},  {true, false, true, 45},
+      {false, true, true, 45},  {true, true, true, 45},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(TriggerKeyForChoices(c.ctrl, c.shift, c.insert), c.key) << c.ctrl << c.shift << c.insert;
+}
+
+}  // namespace
+}  // namespace dravlin

@@ -1,0 +1,717 @@
+// The configuration dialog and its property dialogs in the built module, driven
+// as a user drives them while zanConf runs them modally.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "menufile/profile_file.h"
+#include "res/resource.h"
+#include "tests/wine/plugin_fixture.h"
+#include "tests/wine/screenshot.h"
+
+namespace dravlin {
+namespace {
+
+const char kConfigTitle[] = "Configure Dravlin";
+const char kFolderTitle[] = "Folder properties";
+const char kEntryTitle[] = "Menu properties";
+const char kMessageTitle[] = "Dravlin";
+const char kSelectFirst[] = "Select an item firts";
+constexpr int kMessageTextId = 0xFFFF;  // the message box's text control
+constexpr int kMessageIconId = 0x0440;  // the message box's icon control
+
+// Steps of a user while a modal dialog runs: a thread timer, which every modal
+// loop of this thread dispatches, takes them in order. A step waits until the
+// dialog with its title shows; a step that opens a nested dialog runs on while
+// the following steps act inside that dialog's loop.
+class UserScript {
+ public:
+  using Action = std::function<void(HWND)>;
+
+  void OnWindow(const char* title, Action action) { steps_.push_back({title, std::move(action)}); }
+
+  // Runs call, which opens the dialog, until every step has been taken. Out of
+  // time, the test fails and every dialog is cancelled, so that call returns.
+  void Play(const std::function<void()>& call, DWORD timeoutMs = 20000) {
+    playing_ = this;
+    deadline_ = GetTickCount() + timeoutMs;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, OnTimer);
+    call();
+    KillTimer(nullptr, timer);
+    playing_ = nullptr;
+    EXPECT_TRUE(steps_.empty()) << steps_.size() << " steps not taken; the next waits for \""
+                                << steps_.front().title << "\"";
+    steps_.clear();
+  }
+
+ private:
+  struct Step {
+    std::string title;
+    Action action;
+  };
+
+  static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (playing_) playing_->Tick();
+  }
+
+  static BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770") EndDialog(window, IDCANCEL);
+    return TRUE;
+  }
+
+  void Tick() {
+    if (GetTickCount() > deadline_) {
+      ADD_FAILURE() << "timed out with " << steps_.size() << " steps not taken";
+      steps_.clear();
+      EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
+      return;
+    }
+    if (steps_.empty()) return;
+    // A dialog disabled under a nested one is not where the user acts.
+    const HWND window = FindWindowA("#32770", steps_.front().title.c_str());
+    if (!window || !IsWindowVisible(window) || !IsWindowEnabled(window)) return;
+    const Step step = std::move(steps_.front());
+    steps_.pop_front();
+    step.action(window);
+  }
+
+  static inline UserScript* playing_ = nullptr;
+  std::deque<Step> steps_;
+  DWORD deadline_ = 0;
+};
+
+HWND Tree(HWND dialog) { return GetDlgItem(dialog, IDC_MENU_TREE); }
+
+HTREEITEM Next(HWND tree, HTREEITEM item, UINT relation) {
+  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+std::string Caption(HWND tree, HTREEITEM item) {
+  char text[512] = "";
+  TVITEMA query = {};
+  query.mask = TVIF_TEXT;
+  query.hItem = item;
+  query.pszText = text;
+  query.cchTextMax = sizeof text;
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+  return text;
+}
+
+bool HasState(HWND tree, HTREEITEM item, UINT state) {
+  return (SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), state) & state) != 0;
+}
+
+// The item and everything below it on one line, bold captions marked with *:
+// "Menu[Tools[*(new item),*(new folder)],*(new item),*(new folder)]".
+std::string Outline(HWND tree, HTREEITEM item) {
+  std::string text = (HasState(tree, item, TVIS_BOLD) ? "*" : "") + Caption(tree, item);
+  HTREEITEM child = Next(tree, item, TVGN_CHILD);
+  if (!child) return text;
+  text += '[';
+  for (; child; child = Next(tree, child, TVGN_NEXT)) text += Outline(tree, child) + ',';
+  text.back() = ']';
+  return text;
+}
+
+std::string Outline(HWND dialog) {
+  const HWND tree = Tree(dialog);
+  std::string text;
+  for (HTREEITEM top = Next(tree, nullptr, TVGN_ROOT); top; top = Next(tree, top, TVGN_NEXT))
+    text += Outline(tree, top);
+  return text;
+}
+
+// The item at a path of captions from the root, such as {"Menu", "Tools"}.
+HTREEITEM Find(HWND dialog, const std::vector<std::string>& path) {
+  const HWND tree = Tree(dialog);
+  HTREEITEM item = nullptr;
+  for (const std::string& caption : path) {
+    HTREEITEM child = item ? Next(tree, item, TVGN_CHILD) : Next(tree, nullptr, TVGN_ROOT);
+    while (child && Caption(tree, child) != caption) child = Next(tree, child, TVGN_NEXT);
+    EXPECT_NE(child, nullptr) << "no item " << caption;
+    item = child;
+  }
+  return item;
+}
+
+HTREEITEM Selected(HWND dialog) { return Next(Tree(dialog), nullptr, TVGN_CARET); }
+
+void Select(HWND dialog, const std::vector<std::string>& path) {
+  SendMessageA(Tree(dialog), TVM_SELECTITEM, TVGN_CARET,
+               reinterpret_cast<LPARAM>(path.empty() ? nullptr : Find(dialog, path)));
+}
+
+// The tree view's double-click notification, as the control sends it.
+void NotifyDoubleClick(HWND dialog) {
+  NMHDR header = {Tree(dialog), IDC_MENU_TREE, static_cast<UINT>(NM_DBLCLK)};
+  SendMessageA(dialog, WM_NOTIFY, IDC_MENU_TREE, reinterpret_cast<LPARAM>(&header));
+}
+
+// A real double-click with the mouse on the item's caption. The clicks are
+// queued input: the dialog's loop handles them after the step returns.
+void DoubleClickItem(HWND dialog, const std::vector<std::string>& path) {
+  RECT r;
+  *reinterpret_cast<HTREEITEM*>(&r) = Find(dialog, path);
+  SendMessageA(Tree(dialog), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
+  POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ClientToScreen(Tree(dialog), &p);
+  SetCursorPos(p.x, p.y);
+  INPUT clicks[4] = {};
+  const DWORD flags[4] = {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+  for (int i = 0; i < 4; ++i) {
+    clicks[i].type = INPUT_MOUSE;
+    clicks[i].mi.dwFlags = flags[i];
+  }
+  SendInput(4, clicks, sizeof(INPUT));
+}
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+void Type(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
+
+std::string Text(HWND dialog, int id) {
+  char text[512] = "";
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+// Which of the entry dialog's kind buttons are checked: "C", "W", "E" or "".
+std::string CheckedKinds(HWND dialog) {
+  return std::string(Checked(dialog, IDC_KIND_COMMAND) ? "C" : "") +
+         (Checked(dialog, IDC_KIND_WEB_SITE) ? "W" : "") + (Checked(dialog, IDC_KIND_EMAIL) ? "E" : "");
+}
+
+std::string CheckedKeys(HWND dialog) {
+  return std::string(Checked(dialog, IDC_RIGHT_CTRL) ? "ctrl" : "") +
+         (Checked(dialog, IDC_RIGHT_SHIFT) ? "shift" : "") + (Checked(dialog, IDC_INSERT_KEY) ? "ins" : "");
+}
+
+void SaveDialogScreenshot(HWND dialog, const std::string& name) {
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  EXPECT_TRUE(SaveWindowScreenshot(dialog, name));
+}
+
+const char kNoFile[] = "(no file)";
+
+int g_menuItemsSeen = -1;
+
+void CALLBACK CountAndCloseMenu(HWND, UINT, UINT_PTR, DWORD) {
+  const HWND menu = FindWindowA("#32768", nullptr);
+  if (!menu || !IsWindowVisible(menu)) return;
+  g_menuItemsSeen = GetMenuItemCount(reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0)));
+  EndMenu();
+}
+
+// The number of items in the popup menu that the trigger key opens from the
+// host's text field, or -1 when none opens; the menu is closed again at once.
+int ItemsOfTriggeredMenu(HWND textField) {
+  g_menuItemsSeen = -1;
+  SetForegroundWindow(GetAncestor(textField, GA_ROOT));
+  SetFocus(textField);
+  PumpMessagesFor(50);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, CountAndCloseMenu);
+  INPUT keys[2] = {};
+  for (INPUT& key : keys) {
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = VK_RCONTROL;
+    key.ki.wScan = static_cast<WORD>(MapVirtualKeyA(VK_RCONTROL, 0));
+    key.ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
+  }
+  keys[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+  SendInput(2, keys, sizeof(INPUT));
+  PumpMessagesUntil([] { return g_menuItemsSeen >= 0; }, kTimeoutMs);
+  KillTimer(nullptr, timer);
+  PumpMessagesFor(100);
+  return g_menuItemsSeen;
+}
+
+class ConfigDialogTest : public PluginTest {
+ protected:
+  std::string MenuPath() const { return settingsDirectory_ + "dravlin.ini"; }
+
+  void WriteMenu(const std::string& text) const {
+    std::FILE* file = std::fopen(MenuPath().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+  }
+
+  std::string ReadMenu() const {
+    std::FILE* file = std::fopen(MenuPath().c_str(), "rb");
+    if (!file) return kNoFile;
+    std::string bytes;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
+    std::fclose(file);
+    return bytes;
+  }
+
+  // A value of the saved menu definition file.
+  std::string Stored(const std::string& section, const std::string& key) const {
+    return ProfileFile(MenuPath()).Read(section, key, "(absent)");
+  }
+
+  // Plays the script while the host client opens the configuration dialog.
+  int Configure() {
+    int result = 0;
+    script_.Play([&] { result = host_.CallConfigure(); });
+    return result;
+  }
+
+  // The same with a request record of the host's layout, given a directory.
+  int ConfigureWithDirectory(const char* directory) {
+    const void* record[8] = {nullptr, nullptr, directory};
+    int result = 0;
+    script_.Play([&] { result = host_.Entry("zanConf")(host_.MainWindow(), nullptr, nullptr, record); });
+    return result;
+  }
+
+  UserScript script_;
+};
+
+const char kSampleMenu[] =
+    "[general]\r\nVirtKey=%d\r\ncount=4\r\n"
+    "[folder0]\r\ncount=3\r\ncapt1=b\r\ncommand1=bee\r\ncapt2=Zulu\r\ncommand2=zz\r\ncapt3=a\r\n"
+    "command3=ay\r\n"
+    "[folder1]\r\nText=Zeta\r\nparentID=0\r\ncount=1\r\ncapt1=in zeta\r\n"
+    "[folder2]\r\nText=Alpha\r\nparentID=0\r\n"
+    "[folder3]\r\nText=beta\r\nparentID=0\r\n";
+
+std::string SampleMenu(int triggerKey) {
+  char text[512];
+  std::snprintf(text, sizeof text, kSampleMenu, triggerKey);
+  return text;
+}
+
+TEST_F(ConfigDialogTest, WithoutFileShowsTheRootWithItsPlaceholdersAndRightCtrl) {
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[*(new item),*(new folder)]");
+    EXPECT_FALSE(HasState(Tree(dialog), Find(dialog, {"Menu"}), TVIS_EXPANDED));
+    EXPECT_EQ(Selected(dialog), nullptr);
+    EXPECT_EQ(CheckedKeys(dialog), "ctrl");
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+    Click(dialog, IDCANCEL);
+  });
+  EXPECT_EQ(Configure(), 1);
+  EXPECT_EQ(ReadMenu(), kNoFile);
+}
+
+TEST_F(ConfigDialogTest, TemplatesAreItalianResourcesOfTheModule) {
+  const WORD italian = MAKELANGID(LANG_ITALIAN, SUBLANG_ITALIAN);
+  for (const int id : {IDD_CONFIGURE, IDD_FOLDER, IDD_ENTRY})
+    EXPECT_NE(FindResourceExA(host_.Plugin(), RT_DIALOG, MAKEINTRESOURCEA(id), italian), nullptr) << id;
+}
+
+TEST_F(ConfigDialogTest, OkWithoutFileWritesTheEmptyMenu) {
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) { Click(dialog, IDOK); });
+  EXPECT_EQ(Configure(), 1);
+  EXPECT_EQ(Stored("general", "VirtKey"), "163");
+  EXPECT_EQ(Stored("general", "Count"), "1");
+  EXPECT_EQ(Stored("folder0", "Text"), "Menu");
+  EXPECT_EQ(Stored("folder0", "ParentID"), "0");
+  EXPECT_EQ(Stored("folder0", "Count"), "0");
+}
+
+TEST_F(ConfigDialogTest, FileLoadsSortedWithItsKeyAndSavesRenumbered) {
+  struct Case {
+    int stored;
+    const char* checked;
+    const char* saved;
+  };
+  for (const Case& c : {Case{45, "ins", "45"}, Case{161, "shift", "161"}, Case{163, "ctrl", "163"},
+                        Case{145, "", "0"}}) {
+    SCOPED_TRACE(c.stored);
+    WriteMenu(SampleMenu(c.stored));
+    script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+      EXPECT_EQ(Outline(dialog),
+                "Menu[Alpha[*(new item),*(new folder)],Zeta[in zeta,*(new item),*(new folder)],"
+                "beta[*(new item),*(new folder)],Zulu,a,b,*(new item),*(new folder)]");
+      EXPECT_EQ(CheckedKeys(dialog), c.checked);
+      Click(dialog, IDOK);
+    });
+    Configure();
+    EXPECT_EQ(Stored("general", "VirtKey"), c.saved);
+  }
+  EXPECT_EQ(Stored("general", "Count"), "4");
+  EXPECT_EQ(Stored("folder1", "Text"), "Alpha");
+  EXPECT_EQ(Stored("folder2", "Text"), "Zeta");
+  EXPECT_EQ(Stored("folder2", "Capt1"), "in zeta");
+  EXPECT_EQ(Stored("folder3", "Text"), "beta");
+  EXPECT_EQ(Stored("folder0", "Count"), "3");
+  EXPECT_EQ(Stored("folder0", "Capt1"), "Zulu");
+  EXPECT_EQ(Stored("folder0", "Capt2"), "a");
+  EXPECT_EQ(Stored("folder0", "Command2"), "ay");
+  EXPECT_EQ(Stored("folder0", "Capt3"), "b");
+  EXPECT_EQ(Stored("folder0", "Command3"), "bee");
+}
+
+TEST_F(ConfigDialogTest, PlaceholdersCreateFoldersAndEntries) {
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    Select(dialog, {"Menu", "(new item)"});
+    NotifyDoubleClick(dialog);
+  });
+  script_.OnWindow(kEntryTitle, [&](HWND entry) {
+    Type(entry, IDC_NAME, "dropped");
+    Click(entry, IDCANCEL);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[*(new item),*(new folder)]");
+    Select(dialog, {"Menu", "(new folder)"});
+    NotifyDoubleClick(dialog);
+  });
+  script_.OnWindow(kFolderTitle, [&](HWND folder) {
+    EXPECT_EQ(Text(folder, IDC_NAME), "");
+    EXPECT_EQ(GetFocus(), GetDlgItem(folder, IDC_NAME));
+    Type(folder, IDC_NAME, "Tools");
+    SaveDialogScreenshot(folder, "folder-properties");
+    Click(folder, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[Tools[*(new item),*(new folder)],*(new item),*(new folder)]");
+    EXPECT_EQ(Selected(dialog), Find(dialog, {"Menu", "Tools"}));
+    EXPECT_TRUE(HasState(Tree(dialog), Find(dialog, {"Menu", "Tools"}), TVIS_EXPANDED));
+    DoubleClickItem(dialog, {"Menu", "Tools", "(new item)"});
+  });
+  script_.OnWindow(kEntryTitle, [&](HWND entry) {
+    EXPECT_EQ(Text(entry, IDC_NAME), "");
+    EXPECT_EQ(Text(entry, IDC_COMMAND), "");
+    EXPECT_EQ(CheckedKinds(entry), "C");
+    EXPECT_EQ(Text(entry, IDC_COMMAND_LABEL), "Command:");
+    EXPECT_EQ(GetFocus(), GetDlgItem(entry, IDC_NAME));
+    Type(entry, IDC_NAME, "Homepage");
+    Type(entry, IDC_COMMAND, "http://example.org/");
+    Click(entry, IDC_KIND_WEB_SITE);
+    EXPECT_EQ(Text(entry, IDC_COMMAND_LABEL), "URL:");
+    EXPECT_EQ(GetFocus(), GetDlgItem(entry, IDC_NAME));
+    SaveDialogScreenshot(entry, "menu-properties");
+    Click(entry, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    Select(dialog, {"Menu", "(new item)"});
+    NotifyDoubleClick(dialog);
+  });
+  script_.OnWindow(kEntryTitle, [&](HWND entry) {
+    Type(entry, IDC_NAME, "Hello");
+    Type(entry, IDC_COMMAND, "Hello, all");
+    Click(entry, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog),
+              "Menu[Tools[Homepage,*(new item),*(new folder)],Hello,*(new item),*(new folder)]");
+    EXPECT_EQ(Selected(dialog), Find(dialog, {"Menu", "Hello"}));
+    SaveDialogScreenshot(dialog, "configure-dravlin");
+    Click(dialog, IDOK);
+  });
+  Configure();
+  EXPECT_EQ(Stored("general", "Count"), "2");
+  EXPECT_EQ(Stored("folder0", "Capt1"), "Hello");
+  EXPECT_EQ(Stored("folder0", "Command1"), "Hello, all");
+  EXPECT_EQ(Stored("folder0", "Type1"), "13014");
+  EXPECT_EQ(Stored("folder1", "Text"), "Tools");
+  EXPECT_EQ(Stored("folder1", "Capt1"), "Homepage");
+  EXPECT_EQ(Stored("folder1", "Command1"), "http://example.org/");
+  EXPECT_EQ(Stored("folder1", "Type1"), "13008");
+}
+
+TEST_F(ConfigDialogTest, EditingKeepsOrChangesTheKindAsTheUserChooses) {
+  WriteMenu("[general]\r\ncount=2\r\n"
+            "[folder0]\r\ncount=4\r\ncapt1=web\r\ncommand1=http://a/\r\ntype1=13008\r\n"
+            "capt2=zero\r\ncommand2=z\r\ntype2=0\r\ncapt3=five\r\ncommand3=f\r\ntype3=5\r\n"
+            "capt4=mail\r\ncommand4=m@example.org\r\ntype4=13011\r\n"
+            "[folder1]\r\nText=Box\r\nparentID=0\r\n");
+  struct Edit {
+    const char* caption;
+    const char* checkedOnOpen;
+    std::function<void(HWND)> change;
+  };
+  const Edit edits[] = {
+      {"web", "W",
+       [](HWND entry) {
+         EXPECT_EQ(Text(entry, IDC_COMMAND_LABEL), "Command:");
+         EXPECT_EQ(Text(entry, IDC_COMMAND), "http://a/");
+         Click(entry, IDC_KIND_WEB_SITE);
+         EXPECT_EQ(Text(entry, IDC_COMMAND_LABEL), "URL:");
+         Click(entry, IDC_KIND_EMAIL);
+         EXPECT_EQ(Text(entry, IDC_COMMAND_LABEL), "E-mail:");
+         Type(entry, IDC_COMMAND, "lost");
+         Click(entry, IDCANCEL);
+       }},
+      {"zero", "C", [](HWND entry) { Click(entry, IDOK); }},
+      {"five", "", [](HWND entry) { Click(entry, IDOK); }},
+      {"mail", "E",
+       [](HWND entry) {
+         Type(entry, IDC_NAME, "Post");
+         Type(entry, IDC_COMMAND, "post@example.org");
+         Click(entry, IDC_KIND_COMMAND);
+         EXPECT_EQ(Text(entry, IDC_COMMAND_LABEL), "Command:");
+         Click(entry, IDOK);
+       }},
+  };
+  for (const Edit& edit : edits) {
+    script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+      Select(dialog, {"Menu", edit.caption});
+      Click(dialog, IDC_EDIT_ITEM);
+    });
+    script_.OnWindow(kEntryTitle, [&](HWND entry) {
+      EXPECT_EQ(Text(entry, IDC_NAME), edit.caption);
+      EXPECT_EQ(CheckedKinds(entry), edit.checkedOnOpen) << edit.caption;
+      edit.change(entry);
+    });
+  }
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_FALSE(HasState(Tree(dialog), Find(dialog, {"Menu", "Box"}), TVIS_EXPANDED));
+    DoubleClickItem(dialog, {"Menu", "Box"});
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_TRUE(HasState(Tree(dialog), Find(dialog, {"Menu", "Box"}), TVIS_EXPANDED))
+        << "a double-click on a folder only opens it";
+    Click(dialog, IDC_EDIT_ITEM);
+  });
+  script_.OnWindow(kFolderTitle, [&](HWND folder) {
+    EXPECT_EQ(Text(folder, IDC_NAME), "Box");
+    Type(folder, IDC_NAME, "Attic");
+    Click(folder, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog),
+              "Menu[Attic[*(new item),*(new folder)],Post,five,web,zero,*(new item),*(new folder)]");
+    Click(dialog, IDOK);
+  });
+  Configure();
+  const std::vector<std::vector<std::string>> expected = {
+      {"Post", "post@example.org", "13014"},
+      {"five", "f", "5"},
+      {"web", "http://a/", "13008"},
+      {"zero", "z", "13014"},
+  };
+  for (std::size_t k = 1; k <= expected.size(); ++k) {
+    const std::vector<std::string>& entry = expected[k - 1];
+    EXPECT_EQ(Stored("folder0", "Capt" + std::to_string(k)), entry[0]);
+    EXPECT_EQ(Stored("folder0", "Command" + std::to_string(k)), entry[1]);
+    EXPECT_EQ(Stored("folder0", "Type" + std::to_string(k)), entry[2]);
+  }
+  EXPECT_EQ(Stored("folder1", "Text"), "Attic");
+}
+
+TEST_F(ConfigDialogTest, RemoveAsksWithTheCaptionAndTakesTheWholeFolder) {
+  WriteMenu("[general]\r\ncount=3\r\n[folder0]\r\ncount=1\r\ncapt1=Home\r\n"
+            "[folder1]\r\nText=Links\r\nparentID=0\r\ncount=1\r\ncapt1=site\r\n"
+            "[folder2]\r\nText=Deep\r\nparentID=1\r\n");
+  for (const bool yes : {false, true}) {
+    script_.OnWindow(kConfigTitle, [](HWND dialog) {
+      Select(dialog, {"Menu", "Links"});
+      Click(dialog, IDC_REMOVE_ITEM);
+    });
+    script_.OnWindow(kMessageTitle, [yes](HWND box) {
+      EXPECT_EQ(Text(box, kMessageTextId), "Delete \"Links\"?");
+      EXPECT_EQ(SendDlgItemMessageA(box, kMessageIconId, STM_GETICON, 0, 0), 0);
+      Click(box, yes ? IDYES : IDNO);
+    });
+  }
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[Home,*(new item),*(new folder)]");
+    Click(dialog, IDOK);
+  });
+  Configure();
+  EXPECT_EQ(Stored("general", "Count"), "1");
+  EXPECT_EQ(Stored("folder0", "Capt1"), "Home");
+}
+
+TEST_F(ConfigDialogTest, EditAndRemoveNeedAFolderOrAnEntry) {
+  const std::string untouched = "Menu[*(new item),*(new folder)]";
+  const std::vector<std::vector<std::string>> selections = {
+      {}, {"Menu"}, {"Menu", "(new item)"}, {"Menu", "(new folder)"}};
+  for (const auto& selection : selections) {
+    for (const int button : {IDC_EDIT_ITEM, IDC_REMOVE_ITEM, 0}) {
+      if (button == 0 && !selection.empty()) continue;  // a double-click goes to Edit only without a selection
+      script_.OnWindow(kConfigTitle, [=](HWND dialog) {
+        Select(dialog, selection);
+        if (button) {
+          Click(dialog, button);
+        } else {
+          NotifyDoubleClick(dialog);
+        }
+      });
+      script_.OnWindow(kMessageTitle, [=](HWND box) {
+        EXPECT_EQ(Text(box, kMessageTextId), kSelectFirst) << selection.size() << " " << button;
+        EXPECT_EQ(GetDlgItem(box, IDYES), nullptr);
+        EXPECT_EQ(SendDlgItemMessageA(box, kMessageIconId, STM_GETICON, 0, 0), 0);
+        Click(box, IDOK);
+      });
+    }
+  }
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), untouched);
+    Click(dialog, IDCANCEL);
+  });
+  Configure();
+}
+
+TEST_F(ConfigDialogTest, CancelAfterEditsLeavesTheFileByteForByte) {
+  const std::string original =
+      "; kept\r\n[General]\r\nVIRTKEY = 161\r\nCount=2\n[other]\nx=1\r\n"
+      "[folder0]\r\nCount=1\r\nCapt1=Old\r\nCommand1=old\r\n[folder1]\r\nText=Sub\r\nparentID=0\r\n";
+  WriteMenu(original);
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(CheckedKeys(dialog), "shift");
+    Click(dialog, IDC_INSERT_KEY);
+    Select(dialog, {"Menu", "Sub"});
+    Click(dialog, IDC_REMOVE_ITEM);
+  });
+  script_.OnWindow(kMessageTitle, [&](HWND box) { Click(box, IDYES); });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    Select(dialog, {"Menu", "Old"});
+    Click(dialog, IDC_EDIT_ITEM);
+  });
+  script_.OnWindow(kEntryTitle, [&](HWND entry) {
+    Type(entry, IDC_NAME, "New");
+    Click(entry, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[New,*(new item),*(new folder)]");
+    Click(dialog, IDCANCEL);
+  });
+  Configure();
+  EXPECT_EQ(ReadMenu(), original);
+}
+
+TEST_F(ConfigDialogTest, OkRebuildsTheRunningMenuAtOnce) {
+  WriteMenu("[general]\r\nCount=1\r\n[folder0]\r\nCount=1\r\nCapt1=one\r\nCommand1=1\r\n");
+  StartAndWaitForAnswer();
+  EXPECT_EQ(ItemsOfTriggeredMenu(host_.TextField()), 3) << "one, separator, (cancel)";
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    Select(dialog, {"Menu", "(new folder)"});
+    NotifyDoubleClick(dialog);
+  });
+  script_.OnWindow(kFolderTitle, [&](HWND folder) {
+    Type(folder, IDC_NAME, "Added");
+    Click(folder, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) { Click(dialog, IDOK); });
+  Configure();
+  EXPECT_EQ(ItemsOfTriggeredMenu(host_.TextField()), 4) << "Added, one, separator, (cancel)";
+}
+
+TEST_F(ConfigDialogTest, FailedSaveSaysWhereAndKeepsTheDialogWithItsEdits) {
+  const std::string directory = settingsDirectory_ + "missing\\";
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    Select(dialog, {"Menu", "(new folder)"});
+    NotifyDoubleClick(dialog);
+  });
+  script_.OnWindow(kFolderTitle, [&](HWND folder) {
+    Type(folder, IDC_NAME, "Kept");
+    Click(folder, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) { Click(dialog, IDOK); });
+  script_.OnWindow(kMessageTitle, [&](HWND box) {
+    const std::string text = Text(box, kMessageTextId);
+    EXPECT_NE(text.find("could not be saved"), std::string::npos) << text;
+    EXPECT_NE(text.find(directory + "dravlin.ini"), std::string::npos) << text;
+    Click(box, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[Kept[*(new item),*(new folder)],*(new item),*(new folder)]");
+    ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+    Click(dialog, IDOK);
+  });
+  EXPECT_EQ(ConfigureWithDirectory(directory.c_str()), 1);
+  EXPECT_EQ(ProfileFile(directory + "dravlin.ini").Read("folder1", "Text", ""), "Kept");
+}
+
+TEST_F(ConfigDialogTest, FileHeldByAnotherProgramStaysAsItWas) {
+  const std::string original = "[general]\r\nCount=1\r\n[folder0]\r\nCount=1\r\nCapt1=kept\r\n";
+  WriteMenu(original);
+  HANDLE held = INVALID_HANDLE_VALUE;
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    Select(dialog, {"Menu", "kept"});
+    Click(dialog, IDC_REMOVE_ITEM);
+  });
+  script_.OnWindow(kMessageTitle, [&](HWND box) { Click(box, IDYES); });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    held = CreateFileA(MenuPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Click(dialog, IDOK);
+  });
+  script_.OnWindow(kMessageTitle, [&](HWND box) {
+    EXPECT_NE(Text(box, kMessageTextId).find(MenuPath()), std::string::npos);
+    CloseHandle(held);
+    Click(box, IDOK);
+  });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[*(new item),*(new folder)]");
+    Click(dialog, IDCANCEL);
+  });
+  Configure();
+  EXPECT_EQ(ReadMenu(), original);
+}
+
+TEST_F(ConfigDialogTest, MissingRecordOrDirectoryOpensOnTheBareFileName) {
+  for (const bool withRecord : {false, true}) {
+    script_.OnWindow(kConfigTitle, [&](HWND dialog) { Click(dialog, IDCANCEL); });
+    int result = 0;
+    const void* record[8] = {};
+    script_.Play([&] {
+      result = host_.Entry("zanConf")(host_.MainWindow(), nullptr, nullptr, withRecord ? record : nullptr);
+    });
+    EXPECT_EQ(result, 1);
+  }
+}
+
+// A menu of entryCount entries, perFolder in each folder, ten subfolders to a
+// folder, captions in reverse order so that every folder needs sorting.
+std::string LargeMenu(int entryCount, int perFolder) {
+  const int folders = (entryCount + perFolder - 1) / perFolder;
+  std::string text = "[general]\r\nCount=" + std::to_string(folders) + "\r\n";
+  for (int f = 0; f < folders; ++f) {
+    const int count = std::min(perFolder, entryCount - f * perFolder);
+    text += "[folder" + std::to_string(f) + "]\r\nText=folder " + std::to_string(folders - f) +
+            "\r\nParentID=" + std::to_string(f == 0 ? 0 : (f - 1) / 10) + "\r\nCount=" +
+            std::to_string(count) + "\r\n";
+    for (int k = 1; k <= count; ++k) {
+      const std::string n = std::to_string(k), caption = "entry " + std::to_string(100000 - f * perFolder - k);
+      text += "Capt" + n + "=" + caption + "\r\nCommand" + n + "=command for " + caption + "\r\nType" + n +
+              "=13014\r\n";
+    }
+  }
+  return text;
+}
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Figures for a person, not assertions: the time from zanConf to the loaded
+// dialog on the screen, and the time OK takes to save and close.
+TEST_F(ConfigDialogTest, FiguresForLargeMenus) {
+  struct Shape {
+    int entries;
+    int perFolder;
+  };
+  for (const Shape shape : {Shape{1000, 100}, Shape{10000, 100}, Shape{10000, 10000}}) {
+    WriteMenu(LargeMenu(shape.entries, shape.perFolder));
+    double openMs = 0, saveMs = 0;
+    const auto start = std::chrono::steady_clock::now();
+    script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+      openMs = MillisecondsSince(start);
+      const auto saving = std::chrono::steady_clock::now();
+      Click(dialog, IDOK);
+      saveMs = MillisecondsSince(saving);
+    });
+    Configure();
+    EXPECT_EQ(Stored("folder0", "Count"), std::to_string(std::min(shape.entries, shape.perFolder)));
+    std::printf("%6d entries, %5d to a folder: open %7.1f ms, save %7.1f ms\n", shape.entries,
+                shape.perFolder, openMs, saveMs);
+  }
+}
+
+}  // namespace
+}  // namespace dravlin
