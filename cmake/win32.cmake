@@ -48,6 +48,7 @@ target_link_libraries(host_sim PRIVATE host_simulator ${WIN32_STATIC_LINK})
 add_dependencies(host_sim dravlin)
 
 add_subdirectory(tests/wine)
+add_subdirectory(bench)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   add_test(NAME dll_exports_are_stdcall

@@ -25,8 +25,12 @@ int SidedVirtualKey(int virtualKey, std::uint32_t keystrokeFlags) {
   return virtualKey;
 }
 
+bool IsFirstKeyDown(std::uint32_t keystrokeFlags) {
+  return (keystrokeFlags & kPreviousStateAndTransitionBits) == 0;
+}
+
 std::optional<ScreenPoint> DecideTrigger(const KeystrokeFacts& facts) {
-  if (facts.keystrokeFlags & kPreviousStateAndTransitionBits) return std::nullopt;
+  if (!IsFirstKeyDown(facts.keystrokeFlags)) return std::nullopt;
   if (!facts.hostInForeground || !facts.triggerKeyDown || !facts.hasFocusWindow) return std::nullopt;
   if (!IsTextFieldClass(facts.focusClassName)) return std::nullopt;
   ScreenPoint at = facts.clientOrigin;

@@ -25,6 +25,10 @@ struct KeystrokeFacts {
   ScreenPoint clientOrigin;          // the focus window's client (0, 0) on the screen
 };
 
+// Whether the keystroke flags report a key's first key-down: neither a repeat
+// (bit 30) nor a release (bit 31).
+bool IsFirstKeyDown(std::uint32_t keystrokeFlags);
+
 // Where to open the root menu, or nothing. When the caret position cannot be
 // read the menu opens at the text field's client origin.
 std::optional<ScreenPoint> DecideTrigger(const KeystrokeFacts& facts);

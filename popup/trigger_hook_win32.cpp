@@ -43,9 +43,12 @@ KeystrokeFacts GatherFacts(const PluginWindow& window, WPARAM virtualKey, LPARAM
 }  // namespace
 
 void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
-  const bool isTriggerKey =
-      SidedVirtualKey(static_cast<int>(virtualKey), static_cast<std::uint32_t>(keystrokeFlags)) == TriggerKey();
+  const auto flags = static_cast<std::uint32_t>(keystrokeFlags);
+  const bool isTriggerKey = SidedVirtualKey(static_cast<int>(virtualKey), flags) == TriggerKey();
   if (isTriggerKey && (keystrokeFlags & kKeyReleasedBit)) triggerPressServed_ = false;
+  // Most keystrokes are repeats and releases: they are settled before any of
+  // the window system's queries, which cost the host's thread on every key.
+  if (!IsFirstKeyDown(flags)) return;
   // Wine's menu loop sees the trigger's key-down again, and after the menu
   // the held key's repeats arrive unflagged; one press opens one menu, and
   // never a menu inside the open one, as on Windows.
