@@ -21,12 +21,13 @@ bool TriggerKeyDown(int triggerKey, WPARAM virtualKey, LPARAM keystrokeFlags) {
 KeystrokeFacts GatherFacts(const PluginWindow& window, WPARAM virtualKey, LPARAM keystrokeFlags) {
   KeystrokeFacts facts;
   facts.keystrokeFlags = static_cast<std::uint32_t>(keystrokeFlags);
-  facts.hostInForeground = GetForegroundWindow() == window.HostWindow();
-  if (!facts.hostInForeground) return facts;
+  // The key state is the cheaper query and fails for nearly every keystroke.
   facts.triggerKeyDown = TriggerKeyDown(window.TriggerKey(), virtualKey, keystrokeFlags);
+  if (!facts.triggerKeyDown) return facts;
+  facts.hostInForeground = GetForegroundWindow() == window.HostWindow();
   HWND focus = GetFocus();
   facts.hasFocusWindow = focus != nullptr;
-  if (!facts.triggerKeyDown || !focus) return facts;
+  if (!facts.hostInForeground || !focus) return facts;
   POINT caret = {0, 0};
   facts.caretKnown = GetCaretPos(&caret) != FALSE;
   facts.caret = {caret.x, caret.y};
