@@ -12,7 +12,7 @@ std::string EncodeWireMessage(int code, const std::string& text) {
 }
 
 int ParseWireCode(const std::string& message) {
-  return std::atoi(message.substr(0, 3).c_str());
+  return std::atoi(message.substr(0, kWireCodeBytes).c_str());
 }
 
 WireDecoder::WireDecoder(LeadBytePredicate isLeadByte) : isLeadByte_(std::move(isLeadByte)) {}
@@ -59,7 +59,9 @@ void WireDecoder::Feed(const char* data, std::size_t size, const MessageSink& si
       Append(byte);
     }
   }
-  Deliver(sink);
+  // A code cut short by the read may still grow into another one ("1" into
+  // "101"), and a start request cannot be taken back: wait for its rest.
+  if (current_.size() >= kWireCodeBytes || textEnded_) Deliver(sink);
 }
 
 }  // namespace dravlin

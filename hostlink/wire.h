@@ -9,6 +9,7 @@
 namespace dravlin {
 
 constexpr char kWireSeparator = '\x8C';
+constexpr std::size_t kWireCodeBytes = 3;
 
 // The longest message kept; bytes beyond it, up to the next separator, are dropped
 // so that a host that never sends a separator cannot exhaust memory.
@@ -27,8 +28,8 @@ std::string EncodeWireMessage(int code, const std::string& text);
 
 // Splits a received byte stream into messages. The stream may be cut anywhere:
 // the message still open at the end of a read is delivered at once (the host
-// waits for answers without sending more), and delivered again, whole, when the
-// next read continues it.
+// waits for answers without sending more) once its code is whole, and
+// delivered again, whole, when the next read continues it.
 class WireDecoder {
  public:
   using LeadBytePredicate = std::function<bool(unsigned char)>;

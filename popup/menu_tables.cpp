@@ -1,5 +1,7 @@
 #include "popup/menu_tables.h"
 
+#include <algorithm>
+
 namespace dravlin {
 
 const char kCancelCaption[] = "(cancel)";
@@ -7,7 +9,7 @@ const char kCancelCaption[] = "(cancel)";
 MenuTables PlanMenuTables(const MenuDefinition& definition) {
   MenuTables tables;
   tables.triggerKey = definition.triggerKey;
-  const std::size_t folders = definition.folders.empty() ? 1 : definition.folders.size();
+  const std::size_t folders = std::clamp<std::size_t>(definition.folders.size(), 1, kMaxPopupMenus);
   tables.menus.resize(folders);
 
   for (std::size_t i = 1; i < folders; ++i) {
@@ -21,8 +23,10 @@ MenuTables PlanMenuTables(const MenuDefinition& definition) {
   }
 
   unsigned nextId = kFirstEntryCommandId;
-  for (std::size_t i = 0; i < definition.folders.size(); ++i) {
+  for (std::size_t i = 0; i < std::min(folders, definition.folders.size()); ++i) {
+    const std::size_t room = i == 0 ? kMaxMenuItems - 2 : kMaxMenuItems;
     for (const MenuEntry& entry : definition.folders[i].entries) {
+      if (tables.menus[i].size() >= room) break;
       PlannedItem item;
       item.commandId = nextId++;
       item.itemData = tables.items.size();

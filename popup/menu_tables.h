@@ -17,6 +17,14 @@ constexpr int kFolderKind = 13009;
 constexpr int kCancelKind = 13012;
 extern const char kCancelCaption[];
 
+// What the popup shows of a large definition. Each folder's menu is a
+// window-system object, of which a process may hold 10,000, the host's own
+// windows among them; and menus are built item by item, which past a few
+// thousand items grows quadratic (under Wine 16,000 items take over 20 s).
+constexpr std::size_t kMaxPopupMenus = 2048;
+constexpr std::size_t kMaxMenuItems = 4096;
+static_assert(kMaxPopupMenus - 1 + 2 <= kMaxMenuItems, "the root's folders, separator and cancel fit");
+
 // One owner-drawn item: the item data of a menu item is its record's position.
 struct ItemRecord {
   std::string caption;
@@ -41,7 +49,8 @@ struct MenuTables {
 
 // Plans every menu: each folder shows its subfolders in folder order, then its
 // entries; the root ends with a separator and "(cancel)". Entries take command
-// ids from 201 in folder order, then entry order.
+// ids from 201 in folder order, then entry order. Folders beyond the first
+// kMaxPopupMenus, and entries beyond a menu's kMaxMenuItems, are not shown.
 MenuTables PlanMenuTables(const MenuDefinition& definition);
 
 // What choosing a menu item does.

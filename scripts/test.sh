@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the native core with its unit
 # tests, the shipped 32-bit plug-in and a 64-bit build of the same code, and runs
-# the unit tests, the check of the shipped module and the Wine tests.
+# the unit tests (also under sanitizers), a short fuzzing run, the check of the
+# shipped module and the Wine tests.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${DRAVLIN_BUILD_DIR:-$top/build}
@@ -14,6 +15,15 @@ echo "== native core and unit tests"
 cmake -S "$top" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/native" -j"$jobs"
 ctest --test-dir "$build/native" --output-on-failure -j"$jobs"
+
+echo "== native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S "$top" -B "$build/native-asan" -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
+cmake --build "$build/native-asan" -j"$jobs" --target unit_tests
+ctest --test-dir "$build/native-asan" --output-on-failure -j"$jobs"
+
+echo "== fuzz targets of the core, 20 s each"
+"$top/scripts/fuzz.sh" 20
 
 for arch in i686 x86_64; do
   echo "== cross build, $arch"

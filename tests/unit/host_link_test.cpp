@@ -57,6 +57,16 @@ TEST(HostLinkProtocol, ContinuedMessageReplacesValueAndStartsOnce) {
   EXPECT_EQ(link.starts, 2);
 }
 
+TEST(HostLinkProtocol, CodeCutAfterItsFirstDigitsIsNotTakenForAShorterOne) {
+  Link link;
+  link.Receive(S + "052 kept" + S + "1");
+  link.Receive("01 other code" + S + "5");
+  link.Receive("0");
+  link.Receive("2 also other");
+  EXPECT_EQ(link.starts, 0);
+  EXPECT_EQ(link.protocol.HostValue(52), "kept");
+}
+
 TEST(HostLinkProtocol, BurstOfManyMessagesIsAllUnderstood) {
   Link link;
   std::string burst;

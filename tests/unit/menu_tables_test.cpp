@@ -131,6 +131,22 @@ TEST_F(MenuTablesTest, ParentOutsideEarlierFoldersGoesToTheRoot) {
   ExpectInvariants(t);
 }
 
+TEST_F(MenuTablesTest, HugeDefinitionGivesABoundedPopup) {
+  MenuDefinition definition;
+  definition.folders.resize(3000);  // all in the root
+  for (std::size_t f : {0, 1, 2500}) definition.folders[f].entries.resize(5000, MenuEntry{"e", "c"});
+  const MenuTables t = PlanMenuTables(definition);
+  ASSERT_EQ(t.menus.size(), kMaxPopupMenus);
+  const std::size_t rootEntries = kMaxMenuItems - (kMaxPopupMenus - 1) - 2;
+  ASSERT_EQ(t.menus[0].size(), kMaxMenuItems);
+  EXPECT_EQ(t.menus[0][kMaxPopupMenus - 1].commandId, 201u);
+  EXPECT_EQ(t.menus[0][kMaxMenuItems - 3].commandId, 200 + rootEntries);
+  ASSERT_EQ(t.menus[1].size(), kMaxMenuItems);
+  EXPECT_EQ(t.menus[1][0].commandId, 201 + rootEntries);
+  EXPECT_EQ(t.commands.size(), rootEntries + kMaxMenuItems);
+  ExpectInvariants(t);
+}
+
 TEST_F(MenuTablesTest, RebuildShowsOnlyTheNewContents) {
   Plan("[folder0]\ncount=2\ncapt1=old1\ncapt2=old2\n[general]\nVirtKey=163\n");
   const MenuTables t = Plan("[folder0]\ncount=1\ncapt1=new\n[general]\nVirtKey=45\n");

@@ -54,9 +54,10 @@ TEST(WireDecode, SingleReadCases) {
        {{1, "", false}, {54, "D:\\cfg\\", false}}},
       {"no space after the code", S + "001", {{1, "", false}}},
       {"code and space only", S + "054 ", {{54, "", false}}},
-      {"short message", S + "05", {{5, "", false}}},
-      {"trailing separator gives an empty message", S + "050 x" + S,
-       {{50, "x", false}, {0, "", false}}},
+      {"short message ended by the next one", S + "05" + S + "1", {{5, "", false}}},
+      {"trailing separator opens a message that waits for its code", S + "050 x" + S,
+       {{50, "x", false}}},
+      {"empty message between separators", S + S + "001", {{0, "", false}, {1, "", false}}},
       {"negative code", S + "-01 x", {{-1, "x", false}}},
       {"non-numeric code", S + "abc x", {{0, "x", false}}},
       {"leading blanks in the code", S + " 54 d", {{54, "d", false}}},
@@ -73,7 +74,17 @@ TEST(WireDecode, SingleReadCases) {
 TEST(WireDecode, MessageSplitAcrossReadsIsDeliveredAgainWhole) {
   EXPECT_EQ(Decode({S + "054 D:\\c", "fg\\" + S + "001 "}),
             (std::vector<Seen>{{54, "D:\\c", false}, {54, "D:\\cfg\\", true}, {1, "", false}}));
-  EXPECT_EQ(Decode({S + "0", "54 x"}), (std::vector<Seen>{{0, "", false}, {54, "x", true}}));
+  EXPECT_EQ(Decode({S + "054", " x"}), (std::vector<Seen>{{54, "", false}, {54, "x", true}}));
+}
+
+TEST(WireDecode, CodeCutShortWaitsForTheNextRead) {
+  // "1" and "50" would read as codes of their own; the rest may make them 101 and 501.
+  EXPECT_EQ(Decode({S + "1", "01 x"}), (std::vector<Seen>{{101, "x", false}}));
+  EXPECT_EQ(Decode({S + "5", "0", "1 v"}), (std::vector<Seen>{{501, "v", false}}));
+  EXPECT_EQ(Decode({S + "0", "54 x"}), (std::vector<Seen>{{54, "x", false}}));
+  // A zero byte or a separator settles a short code.
+  EXPECT_EQ(Decode({S + "1" + std::string(1, '\0'), "1"}), (std::vector<Seen>{{1, "", false}}));
+  EXPECT_EQ(Decode({S + "5", S}), (std::vector<Seen>{{5, "", false}}));
 }
 
 TEST(WireDecode, ReadStartingWithSeparatorDoesNotRepeatTheLastMessage) {
@@ -106,7 +117,7 @@ TEST(WireDecode, TrailByteSeparatorDoesNotSplit) {
   EXPECT_EQ(Decode({S + "050 a\x93", S + "b"}, leadIs0x93).back(),
             (Seen{50, "a" + dbcs + "b", true}));
   // Without the code page rule the same bytes split.
-  EXPECT_EQ(Decode({S + "050 a" + dbcs + "b"}).size(), 2u);
+  EXPECT_EQ(Decode({S + "050 a" + dbcs + "b", S}).size(), 2u);
 }
 
 TEST(WireDecode, OverlongMessageIsCutAndLaterMessagesSurvive) {
