@@ -11,21 +11,18 @@ out=$build/demo
 "$top/scripts/setup.sh"
 . "$top/scripts/wine-env.sh"
 
-if can_run_32bit; then arch=i686; width=32; else arch=x86_64; width=64; fi
-echo "Building the plug-in ($arch)"
-cmake -S "$top" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
+echo "Building the 32-bit plug-in"
+cmake -S "$top" -B "$build/i686" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/$arch" -j"$(nproc)" --target host_sim dravlin >/dev/null
-[ $width = 32 ] || echo "This machine cannot run 32-bit programs: the demo runs the 64-bit build of the same code."
+cmake --build "$build/i686" -j"$(nproc)" --target host_sim dravlin >/dev/null
 
 rm -rf "$out" && mkdir -p "$out/settings"
 cp "$top/demo/dravlin.ini" "$out/settings/"
 make_wine_prefix
 trap remove_wine_prefix EXIT
-wine=$(wine_for $width)
 # Wine's drive Z: is the file system's root.
 settings="Z:${out//\//\\}\\settings\\"
-run=("$wine" "$build/$arch/bin/host_sim.exe" "$settings" --log "$out/host-simulator.log")
+run=(/usr/lib/wine/wine "$build/i686/bin/host_sim.exe" "$settings" --log "$out/host-simulator.log")
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "Starting the host client simulator; press right Ctrl in its text field."

@@ -1,18 +1,9 @@
 # Sourced by the scripts that run Windows programs: a fresh Wine prefix in a
-# temporary directory, quiet Wine, and the loader for 64- or 32-bit programs.
+# temporary directory, and quiet Wine. 32-bit programs run through
+# /usr/lib/wine/wine, natively or under the emulator that setup.sh registers.
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-
-# True when this machine can run 32-bit x86 programs (some kernels cannot).
-can_run_32bit() {
-  /usr/lib/wine/wine --version >/dev/null 2>&1
-}
-
-# wine_for 64|32: the loader for programs of that width.
-wine_for() {
-  if [ "$1" = 64 ]; then echo /usr/lib/wine/wine64; else echo /usr/lib/wine/wine; fi
-}
 
 # Makes a fresh prefix and waits until Wine has set it up. Windows of the
 # prefix are unmanaged: without a window manager Wine would otherwise wait two
