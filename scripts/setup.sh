@@ -8,7 +8,7 @@
 # share when the i386 index lags behind the amd64 one.
 set -euo pipefail
 
-packages=(wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix xvfb xauth cmake g++ googletest
+packages=(make python3 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix xvfb xauth cmake g++ googletest
           imagemagick libclang-rt-14-dev clang)
 i386_packages=(wine32:i386)
 i386_loader=/lib/ld-linux.so.2
