@@ -30,10 +30,15 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "No display: running under Xvfb for a short while."
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    log=$1; shift
     "$@" --press-trigger & pid=$!
-    sleep 8
+    for _ in $(seq 120); do
+      grep -q "the popup menu is open" "$log" 2>/dev/null && break
+      sleep 0.5
+    done
+    sleep 1
     import -window root "'"$out"'/screenshot.png"
-    kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' _ "${run[@]}"
+    kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' _ "$out/host-simulator.log" "${run[@]}"
   echo "Screenshot: $out/screenshot.png"
 fi
 echo "Host client log: $out/host-simulator.log"

@@ -1,8 +1,9 @@
 // The demo host client: loads dravlin.dll from beside the program, starts it and
 // lets a person type in its text field, press the trigger key and configure.
 //   host_sim.exe [settings directory] [--log FILE] [--press-trigger]
-// --press-trigger types a line and presses right Ctrl a moment after start, so
-// that an unattended run shows the menu open.
+// --press-trigger types a line and presses right Ctrl once the plug-in has
+// answered the start code, then logs "the popup menu is open" when it is, so
+// that an unattended run shows the menu open however slowly the machine runs.
 #include <string>
 
 #include "tools/host_simulator.h"
@@ -16,20 +17,39 @@ std::string ProgramDirectory() {
   return directory.substr(0, directory.find_last_of("\\/") + 1);
 }
 
-HWND g_textField = nullptr;
+dravlin::HostSimulator* g_host = nullptr;
+bool g_triggerPressed = false;
 
-void CALLBACK PressTrigger(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
-  SetForegroundWindow(GetAncestor(g_textField, GA_ROOT));
-  SetFocus(g_textField);
-  SetWindowTextA(g_textField, "Hello from the host client ");
-  SendMessageA(g_textField, EM_SETSEL, 27, 27);
+bool PluginHasStarted() {
+  for (const auto& connection : g_host->Connections())
+    if (connection.received.find("008 ") != std::string::npos) return true;
+  return false;
+}
+
+void PressTrigger() {
+  HWND textField = g_host->TextField();
+  SetForegroundWindow(GetAncestor(textField, GA_ROOT));
+  SetFocus(textField);
+  SetWindowTextA(textField, "Hello from the host client ");
+  SendMessageA(textField, EM_SETSEL, 27, 27);
   INPUT press[2] = {};
   press[0].type = press[1].type = INPUT_KEYBOARD;
   press[0].ki.wVk = press[1].ki.wVk = VK_RCONTROL;
   press[0].ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
   press[1].ki.dwFlags = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP;
   SendInput(2, press, sizeof(INPUT));
+}
+
+void CALLBACK ShowTheMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (!g_triggerPressed) {
+    if (PluginHasStarted()) {
+      PressTrigger();
+      g_triggerPressed = true;
+    }
+  } else if (FindWindowA("#32768", nullptr)) {
+    KillTimer(nullptr, timer);
+    g_host->Log("the popup menu is open");
+  }
 }
 
 }  // namespace
@@ -53,8 +73,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   if (!host.LoadPlugin(ProgramDirectory() + "dravlin.dll")) return 1;
   host.Log("zanInit returned " + std::to_string(host.StartPlugin()));
   SetFocus(host.TextField());
-  g_textField = host.TextField();
-  if (pressTrigger) SetTimer(nullptr, 0, 2000, PressTrigger);
+  g_host = &host;
+  if (pressTrigger) SetTimer(nullptr, 0, 250, ShowTheMenu);
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
