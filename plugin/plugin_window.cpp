@@ -116,9 +116,12 @@ void PluginWindow::OnPostDestroy() {
 }
 
 void PluginWindow::BuildPopupMenu() {
-  DestroyPopupMenus(folderMenus_);
   const std::string directory = hostLink_ ? hostLink_->SettingsDirectory() : std::string();
-  tables_ = PlanMenuTables(ReadMenuDefinition(ProfileFile(directory + "dravlin.ini")));
+  const ProfileFile file(directory + "dravlin.ini");
+  // A file held by another program keeps the menu the user had.
+  if (!file.Readable()) return;
+  DestroyPopupMenus(folderMenus_);
+  tables_ = PlanMenuTables(ReadMenuDefinition(file));
   folderMenus_ = CreatePopupMenus(tables_);
 }
 

@@ -19,7 +19,8 @@ class PluginWindow : public Window {
   // once that window is destroyed.
   static PluginWindow* Create(HWND hostWindow, unsigned port);
 
-  // Rebuilds the popup menu from the menu definition file.
+  // Rebuilds the popup menu from the menu definition file. A file that cannot
+  // be read leaves the menu as it was.
   void BuildPopupMenu();
 
   HWND HostWindow() const { return hostWindow_; }

@@ -181,6 +181,37 @@ TEST_F(PopupTest, RebuildWithInsertAsTriggerKey) {
   EXPECT_EQ(watcher.opened.size(), 1u);
 }
 
+TEST_F(PopupTest, Utf16MenuFileShowsItsMenu) {
+  WriteMenu(Utf16File(kMenu));
+  host_.SendToPlugin(EncodeWireMessage(1, ""));
+  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines() + InformationLines(); }));
+  FocusTextField();
+  MenuWatcher watcher;
+  watcher.whileOpen = [](int tick) {
+    if (tick == 1) SendKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+  };
+  Press(VK_RCONTROL);
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  EXPECT_EQ(watcher.opened[0].items.size(), 6u);
+  ASSERT_TRUE(WaitFor([&] { return ReceivedAfterStart().size() > InformationLines().size(); }));
+  EXPECT_EQ(Printable(ReceivedAfterStart().substr(InformationLines().size())),
+            Printable(EncodeWireMessage(5, "Hello, all")));
+}
+
+TEST_F(PopupTest, MenuFileHeldByAnotherProgramKeepsTheMenu) {
+  const HANDLE held = CreateFileA((settingsDirectory_ + "dravlin.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  host_.SendToPlugin(EncodeWireMessage(1, ""));
+  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines() + InformationLines(); }));
+  FocusTextField();
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  CloseHandle(held);
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  EXPECT_EQ(watcher.opened[0].items.size(), 6u) << "the menu from before, not an empty one";
+}
+
 class ShellPopupTest : public PopupTest {
  protected:
   void SetUp() override {
