@@ -69,6 +69,17 @@ inline std::string Utf16File(const std::string& text) {
   return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.data()), 2 * wide.size());
 }
 
+// Whether every heap of the process is sound. Under a debug heap (free blocks
+// filled and checked, see the fault injection tests) this also finds a write
+// into memory already freed.
+inline bool HeapsAreSound() {
+  HANDLE heaps[256];
+  const DWORD count = GetProcessHeaps(256, heaps);
+  for (DWORD i = 0; i < count && i < 256; ++i)
+    if (!HeapValidate(heaps[i], 0, nullptr)) return false;
+  return true;
+}
+
 class PluginTest : public ::testing::Test {
  protected:
   explicit PluginTest(bool sendStartOnConnect = true)
