@@ -43,7 +43,13 @@ INT_PTR ConfigDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 
 BOOL ConfigDialog::OnInitDialog() {
   tree_ = ConfigTreeView(Control(IDC_MENU_TREE));
-  LoadTree();
+  if (LoadTree()) return TRUE;
+  // An empty tree shown in place of the menu would replace it on OK. The
+  // dialog is not on the screen yet; the box belongs to the host's window.
+  const std::string text = "The menu could not be read from\n" + MenuFilePath() +
+                           "\n\nIt is left as it is; close any program that holds it and try again.";
+  MessageBoxA(GetWindow(Handle(), GW_OWNER), text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+  EndDialog(Handle(), IDCANCEL);
   return TRUE;
 }
 
@@ -148,12 +154,15 @@ void ConfigDialog::OnOk() {
   Dialog::OnOk();
 }
 
-void ConfigDialog::LoadTree() {
-  const MenuDefinition menu = ReadMenuDefinition(ProfileFile(MenuFilePath()));
+bool ConfigDialog::LoadTree() {
+  const ProfileFile file(MenuFilePath());
+  if (!file.Exact()) return false;
+  const MenuDefinition menu = ReadMenuDefinition(file);
   const TriggerKeyChoice choice = ChoiceForTriggerKey(menu.triggerKey);
   for (const KeyButton& key : kKeyButtons)
     if (key.choice == choice) SendMessageA(Control(key.button), BM_SETCHECK, BST_CHECKED, 0);
   LoadConfigTree(menu, tree_, entries_);
+  return true;
 }
 
 bool ConfigDialog::SaveTree() {

@@ -43,7 +43,9 @@ class ConfigDialog : public Dialog {
   // returns 0.
   ConfigTree::Item EditableSelection();
 
-  void LoadTree();
+  // Fills the dialog from the file; false, filling nothing, when the file
+  // could not be read in full.
+  bool LoadTree();
   // Writes the file; false when it could not be replaced.
   bool SaveTree();
   std::string MenuFilePath() const;

@@ -5,6 +5,52 @@
 #include <memory>
 
 namespace dravlin {
+namespace {
+
+constexpr char kLittleEndianMark[] = "\xFF\xFE";
+constexpr char kBigEndianMark[] = "\xFE\xFF";
+
+TextEncoding EncodingOf(const std::string& bytes) {
+  if (bytes.compare(0, 2, kLittleEndianMark) == 0) return TextEncoding::kUtf16LittleEndian;
+  if (bytes.compare(0, 2, kBigEndianMark) == 0) return TextEncoding::kUtf16BigEndian;
+  return TextEncoding::kAnsi;
+}
+
+}  // namespace
+
+DecodedText DecodeProfileText(const std::string& bytes) {
+  DecodedText decoded;
+  decoded.encoding = EncodingOf(bytes);
+  if (decoded.encoding == TextEncoding::kAnsi) {
+    decoded.text = bytes;
+    return decoded;
+  }
+  const bool bigEndian = decoded.encoding == TextEncoding::kUtf16BigEndian;
+  std::u16string wide;
+  wide.reserve(bytes.size() / 2);
+  // A last odd byte is no character; the platform drops it too.
+  for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
+    const auto first = static_cast<unsigned char>(bytes[at]);
+    const auto second = static_cast<unsigned char>(bytes[at + 1]);
+    wide.push_back(static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first));
+  }
+  decoded.text = ToAnsiCodePage(wide, decoded.exact);
+  return decoded;
+}
+
+std::string EncodeProfileText(const std::string& text, TextEncoding encoding) {
+  if (encoding == TextEncoding::kAnsi) return text;
+  const bool bigEndian = encoding == TextEncoding::kUtf16BigEndian;
+  const std::u16string wide = FromAnsiCodePage(text);
+  std::string bytes = bigEndian ? kBigEndianMark : kLittleEndianMark;
+  bytes.reserve(2 + 2 * wide.size());
+  for (const char16_t c : wide) {
+    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
 
 FileReadStatus ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();

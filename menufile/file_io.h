@@ -22,6 +22,31 @@ FileReadStatus ReadWholeFile(const std::string& path, std::string& contents);
 // leaves no new file behind, when either step fails.
 bool ReplaceFileContents(const std::string& path, const std::string& contents);
 
+// How a file's bytes hold its text. The platform's profile functions read a
+// file that starts with a UTF-16 byte order mark as UTF-16, and write it back
+// so; every other file is 8-bit text in the ANSI code page.
+enum class TextEncoding { kAnsi, kUtf16LittleEndian, kUtf16BigEndian };
+
+struct DecodedText {
+  std::string text;  // in the ANSI code page
+  TextEncoding encoding = TextEncoding::kAnsi;
+  bool exact = true;  // false when characters had no form in the code page
+};
+
+// The text the platform's ANSI profile functions see in a file: after a UTF-16
+// byte order mark, its characters converted to the ANSI code page as those
+// functions convert them ('?' for the ones the code page lacks); any other
+// bytes as they stand.
+DecodedText DecodeProfileText(const std::string& bytes);
+
+// The bytes of text in encoding, byte order mark included.
+std::string EncodeProfileText(const std::string& text, TextEncoding encoding);
+
+// Conversions between UTF-16 and the ANSI code page, as the platform's A
+// functions make them. exact turns false when a character had no form.
+std::string ToAnsiCodePage(const std::u16string& text, bool& exact);
+std::u16string FromAnsiCodePage(const std::string& text);
+
 // The path the platform's profile functions use for a name: a bare file name,
 // without directory or drive, is looked for in the Windows directory.
 std::string ResolveProfilePath(const std::string& path);

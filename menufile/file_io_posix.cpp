@@ -28,4 +28,24 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
 
 std::string ResolveProfilePath(const std::string& path) { return path; }
 
+// Without a system code page the ANSI code page is taken to be Latin-1, whose
+// characters are the first 256 of UTF-16.
+std::string ToAnsiCodePage(const std::u16string& text, bool& exact) {
+  exact = true;
+  std::string ansi;
+  ansi.reserve(text.size());
+  for (const char16_t c : text) {
+    exact = exact && c < 0x100;
+    ansi += c < 0x100 ? static_cast<char>(c) : '?';
+  }
+  return ansi;
+}
+
+std::u16string FromAnsiCodePage(const std::string& text) {
+  std::u16string wide;
+  wide.reserve(text.size());
+  for (const char c : text) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return wide;
+}
+
 }  // namespace dravlin

@@ -43,6 +43,30 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   return false;
 }
 
+std::string ToAnsiCodePage(const std::u16string& text, bool& exact) {
+  exact = true;
+  if (text.empty()) return {};
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int length = static_cast<int>(text.size());
+  BOOL defaultUsed = FALSE;
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(size), '\0');
+  // A UTF-8 code page takes no default character and loses none.
+  if (!WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], size, nullptr, &defaultUsed))
+    WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], size, nullptr, nullptr);
+  exact = !defaultUsed;
+  return ansi;
+}
+
+std::u16string FromAnsiCodePage(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  std::u16string wide(static_cast<std::size_t>(size), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), length, reinterpret_cast<wchar_t*>(&wide[0]), size);
+  return wide;
+}
+
 std::string ResolveProfilePath(const std::string& path) {
   if (!IsBareFileName(path)) return path;
   char directory[MAX_PATH];

@@ -14,7 +14,8 @@
 // Limits: names are compared with ASCII case folding only, as the platform
 // does; after a UTF-8 byte order mark, which is kept, values are given as
 // stored where the platform converts them to the ANSI code page; UTF-16
-// files are read as bytes. Values are never cut to a buffer length.
+// text is converted before it gets here (ProfileFile). Values are never cut
+// to a buffer length.
 #pragma once
 
 #include <cstddef>

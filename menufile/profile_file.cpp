@@ -3,8 +3,6 @@
 #include <climits>
 #include <string>
 
-#include "menufile/file_io.h"
-
 namespace dravlin {
 
 int ParseProfileNumber(const std::string& text) {
@@ -23,10 +21,12 @@ int ParseProfileNumber(const std::string& text) {
 }
 
 ProfileFile::ProfileFile(const std::string& path) : path_(ResolveProfilePath(path)) {
-  std::string text;
-  const FileReadStatus status = ReadWholeFile(path_, text);
-  loaded_ = status != FileReadStatus::kFailed;
-  document_ = IniDocument(text);
+  std::string bytes;
+  readable_ = ReadWholeFile(path_, bytes) != FileReadStatus::kFailed;
+  DecodedText decoded = DecodeProfileText(bytes);
+  encoding_ = decoded.encoding;
+  exact_ = decoded.exact;
+  document_ = IniDocument(decoded.text);
 }
 
 std::string ProfileFile::Read(const std::string& section, const std::string& key,
@@ -49,10 +49,10 @@ void ProfileFile::WriteNumber(const std::string& section, const std::string& key
 }
 
 bool ProfileFile::Commit() {
-  // A file that exists but could not be read would lose its contents.
-  if (!loaded_) return false;
+  // A file that was not read, or not in full, would lose its contents.
+  if (!Exact()) return false;
   if (!changed_) return true;
-  if (!ReplaceFileContents(path_, document_.Serialize())) return false;
+  if (!ReplaceFileContents(path_, EncodeProfileText(document_.Serialize(), encoding_))) return false;
   changed_ = false;
   return true;
 }

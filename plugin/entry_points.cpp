@@ -27,8 +27,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 
 extern "C" int WINAPI zanInit(HWND hostWindow, int, int port, int) {
   // One plug-in window at a time: an earlier one goes with its link and hook
-  // instead of living on unreachable.
-  if (dravlin::PluginWindow* earlier = Application().MainWindow()) DestroyWindow(earlier->Handle());
+  // instead of living on unreachable (once its own loops have returned, when
+  // the host calls from inside one).
+  if (dravlin::PluginWindow* earlier = Application().MainWindow()) earlier->Stop();
   Application().SetMainWindow(dravlin::PluginWindow::Create(hostWindow, static_cast<unsigned>(port)));
   return 1;
 }
@@ -59,6 +60,9 @@ extern "C" int WINAPI zanConf(HWND owner, int, int, const unsigned char* request
     // The dialog template names the tree-view class, which must be registered first.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
     InitCommonControlsEx(&controls);
+    // The running window stays while the dialog runs, so that its OK never
+    // rebuilds a window that has gone.
+    const dravlin::PluginWindow::NestedLoop loop(Application().MainWindow());
     dravlin::ConfigDialog dialog;
     dialog.SetSettingsDirectory(SettingsDirectoryOf(request));
     dialog.RunModal(owner);

@@ -15,6 +15,9 @@ namespace {
 const char kPluginName[] = "Dravlin plug-in 1.2";
 const char kCreditsLine[] = "Developed by the Dravlin developers (dravlin@example.org)";
 const char kWindowClass[] = "DravlinPluginWindow";
+// Carries out the requests deferred while a nested loop ran.
+constexpr UINT kDeferredRequests = WM_APP + 1;
+constexpr LPARAM kKeyReleasedBit = 0x80000000;
 
 PluginWindow* g_pluginWindow = nullptr;
 
@@ -71,6 +74,7 @@ LRESULT PluginWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CREATE: return OnCreate(wParam, lParam);
     case kStartRequest: return OnStartRequest();
     case kStopRequest: return OnStopRequest();
+    case kDeferredRequests: return OnDeferredRequests();
     case WM_DESTROY: return OnDestroy();
     case WM_MEASUREITEM: return OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
     case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -98,8 +102,48 @@ LRESULT PluginWindow::OnStartRequest() {
 }
 
 LRESULT PluginWindow::OnStopRequest() {
-  hostLink_->Close();
+  Stop();
+  return 0;
+}
+
+void PluginWindow::Stop() {
+  if (nestedLoops_ > 0) return Defer(Request::kStop);
+  if (hostLink_) hostLink_->Close();
   DestroyWindow(Handle());
+}
+
+PluginWindow::NestedLoop::NestedLoop(PluginWindow* window) : window_(window) {
+  if (window_) ++window_->nestedLoops_;
+}
+
+PluginWindow::NestedLoop::~NestedLoop() {
+  if (window_) window_->OnNestedLoopEnd();
+}
+
+void PluginWindow::Defer(Request request) {
+  // Asked twice in a row, a request is still carried out once.
+  if (deferred_.empty() || deferred_.back() != request) deferred_.push_back(request);
+}
+
+void PluginWindow::OnNestedLoopEnd() {
+  if (--nestedLoops_ > 0) return;
+  if (!Handle()) return DeleteAfterDestroy();
+  // Posted rather than run here: the popup menu posts the chosen command as it
+  // closes, and that command belongs to the menu the user saw.
+  if (!deferred_.empty()) PostMessageA(Handle(), kDeferredRequests, 0, 0);
+}
+
+LRESULT PluginWindow::OnDeferredRequests() {
+  while (nestedLoops_ == 0 && !deferred_.empty()) {
+    const Request request = deferred_.front();
+    deferred_.erase(deferred_.begin());
+    if (request == Request::kStop) {
+      // The object is gone afterwards; what was asked after the stop goes with it.
+      Stop();
+      return 0;
+    }
+    BuildPopupMenu();
+  }
   return 0;
 }
 
@@ -110,15 +154,31 @@ LRESULT PluginWindow::OnDestroy() {
 
 void PluginWindow::OnPostDestroy() {
   hook_.Reset();
+  // A loop of ours still on the stack may be tracking the menus, and returns
+  // into this object: both stay until it has returned.
+  if (nestedLoops_ > 0) {
+    hostLink_.reset();
+    return;
+  }
+  DeleteAfterDestroy();
+}
+
+void PluginWindow::DeleteAfterDestroy() {
   DestroyPopupMenus(folderMenus_);
   hostLink_.reset();
   delete this;
 }
 
 void PluginWindow::BuildPopupMenu() {
-  DestroyPopupMenus(folderMenus_);
+  // The menus may be on the screen, and a command still to come is looked up
+  // in the tables they were built with.
+  if (nestedLoops_ > 0) return Defer(Request::kRebuild);
   const std::string directory = hostLink_ ? hostLink_->SettingsDirectory() : std::string();
-  tables_ = PlanMenuTables(ReadMenuDefinition(ProfileFile(directory + "dravlin.ini")));
+  const ProfileFile file(directory + "dravlin.ini");
+  // A file held by another program keeps the menu the user had.
+  if (!file.Readable()) return;
+  DestroyPopupMenus(folderMenus_);
+  tables_ = PlanMenuTables(ReadMenuDefinition(file));
   folderMenus_ = CreatePopupMenus(tables_);
 }
 
@@ -137,7 +197,31 @@ LRESULT PluginWindow::OnDrawItem(const DRAWITEMSTRUCT* request) {
   return TRUE;
 }
 
+void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
+  const auto flags = static_cast<std::uint32_t>(keystrokeFlags);
+  const bool isTriggerKey = SidedVirtualKey(static_cast<int>(virtualKey), flags) == TriggerKey();
+  if (isTriggerKey && (keystrokeFlags & kKeyReleasedBit)) triggerPressServed_ = false;
+  // Most keystrokes are repeats and releases: they are settled before any of
+  // the window system's queries, which cost the host's thread on every key.
+  if (!IsFirstKeyDown(flags)) return;
+  // Wine's menu loop sees the trigger's key-down again, and after the menu
+  // the held key's repeats arrive unflagged; one press opens one menu, and
+  // never a menu inside the open one, as on Windows.
+  if (menuOpen_ || (isTriggerKey && triggerPressServed_) || !RootMenu()) return;
+  const auto at = TriggerMenuPoint(hostWindow_, TriggerKey(), virtualKey, keystrokeFlags);
+  if (!at) return;
+  triggerPressServed_ = isTriggerKey;
+  // Ends after the last use of a member: its end deletes the object when the
+  // window went while the menu was open.
+  NestedLoop loop(this);
+  menuOpen_ = true;
+  TrackPopupMenu(RootMenu(), 0, at->x, at->y, 0, Handle(), nullptr);
+  menuOpen_ = false;
+}
+
 LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
+  // ShellExecuteA may run a loop of its own (an error box, DDE).
+  NestedLoop loop(this);
   const unsigned commandId = LOWORD(wParam);
   MENUITEMINFOA item = {};
   item.cbSize = sizeof item;

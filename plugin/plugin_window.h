@@ -19,8 +19,28 @@ class PluginWindow : public Window {
   // once that window is destroyed.
   static PluginWindow* Create(HWND hostWindow, unsigned port);
 
-  // Rebuilds the popup menu from the menu definition file.
+  // Rebuilds the popup menu from the menu definition file. A file that cannot
+  // be read leaves the menu as it was.
   void BuildPopupMenu();
+
+  // Closes the host link and destroys the window; inside a nested loop, once
+  // that loop has returned.
+  void Stop();
+
+  // Marks a modal loop that the plug-in runs while it lives (the popup menu, a
+  // shell request, the configuration dialog). While one is on the stack, stops
+  // and rebuilds wait, in the order asked, until the outermost one has
+  // returned, and the object outlives its window until then.
+  class NestedLoop {
+   public:
+    explicit NestedLoop(PluginWindow* window);
+    ~NestedLoop();
+    NestedLoop(const NestedLoop&) = delete;
+    NestedLoop& operator=(const NestedLoop&) = delete;
+
+   private:
+    PluginWindow* window_;
+  };
 
   HWND HostWindow() const { return hostWindow_; }
   HHOOK Hook() const { return hook_.Get(); }
@@ -39,9 +59,16 @@ class PluginWindow : public Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnPostDestroy() override;
 
+  enum class Request { kStop, kRebuild };
+
+  void Defer(Request request);
+  void OnNestedLoopEnd();
+  void DeleteAfterDestroy();
+
   LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
   LRESULT OnStartRequest();
   LRESULT OnStopRequest();
+  LRESULT OnDeferredRequests();
   LRESULT OnDestroy();
   LRESULT OnMeasureItem(MEASUREITEMSTRUCT* request);
   LRESULT OnDrawItem(const DRAWITEMSTRUCT* request);
@@ -56,8 +83,10 @@ class PluginWindow : public Window {
   std::unique_ptr<HostLink> hostLink_;
   std::vector<MenuHandle> folderMenus_;
   MenuTables tables_;
-  bool menuOpen_ = false;
-  bool triggerPressServed_ = false;
+  bool menuOpen_ = false;            // TrackPopupMenu is running
+  bool triggerPressServed_ = false;  // the trigger key's press has opened the menu
+  int nestedLoops_ = 0;              // NestedLoop objects on the stack
+  std::vector<Request> deferred_;    // asked for while a nested loop ran
 };
 
 // The running plug-in window for the keyboard hook, which gets no context.

@@ -1,12 +1,9 @@
 #include "popup/trigger_hook_win32.h"
 
 #include "plugin/plugin_window.h"
-#include "popup/trigger.h"
 
 namespace dravlin {
 namespace {
-
-constexpr LPARAM kKeyReleasedBit = 0x80000000;
 
 // Whether the trigger key is down. Under Wine the key state inside a keyboard
 // hook does not yet hold the keystroke being reported, so the keystroke itself
@@ -18,13 +15,13 @@ bool TriggerKeyDown(int triggerKey, WPARAM virtualKey, LPARAM keystrokeFlags) {
   return key == triggerKey || SidedVirtualKey(key, static_cast<std::uint32_t>(keystrokeFlags)) == triggerKey;
 }
 
-KeystrokeFacts GatherFacts(const PluginWindow& window, WPARAM virtualKey, LPARAM keystrokeFlags) {
+KeystrokeFacts GatherFacts(HWND hostWindow, int triggerKey, WPARAM virtualKey, LPARAM keystrokeFlags) {
   KeystrokeFacts facts;
   facts.keystrokeFlags = static_cast<std::uint32_t>(keystrokeFlags);
   // The key state is the cheaper query and fails for nearly every keystroke.
-  facts.triggerKeyDown = TriggerKeyDown(window.TriggerKey(), virtualKey, keystrokeFlags);
+  facts.triggerKeyDown = TriggerKeyDown(triggerKey, virtualKey, keystrokeFlags);
   if (!facts.triggerKeyDown) return facts;
-  facts.hostInForeground = GetForegroundWindow() == window.HostWindow();
+  facts.hostInForeground = GetForegroundWindow() == hostWindow;
   HWND focus = GetFocus();
   facts.hasFocusWindow = focus != nullptr;
   if (!facts.hostInForeground || !focus) return facts;
@@ -43,23 +40,9 @@ KeystrokeFacts GatherFacts(const PluginWindow& window, WPARAM virtualKey, LPARAM
 
 }  // namespace
 
-void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
-  const auto flags = static_cast<std::uint32_t>(keystrokeFlags);
-  const bool isTriggerKey = SidedVirtualKey(static_cast<int>(virtualKey), flags) == TriggerKey();
-  if (isTriggerKey && (keystrokeFlags & kKeyReleasedBit)) triggerPressServed_ = false;
-  // Most keystrokes are repeats and releases: they are settled before any of
-  // the window system's queries, which cost the host's thread on every key.
-  if (!IsFirstKeyDown(flags)) return;
-  // Wine's menu loop sees the trigger's key-down again, and after the menu
-  // the held key's repeats arrive unflagged; one press opens one menu, and
-  // never a menu inside the open one, as on Windows.
-  if (menuOpen_ || (isTriggerKey && triggerPressServed_) || !RootMenu()) return;
-  const auto at = DecideTrigger(GatherFacts(*this, virtualKey, keystrokeFlags));
-  if (!at) return;
-  triggerPressServed_ = isTriggerKey;
-  menuOpen_ = true;
-  TrackPopupMenu(RootMenu(), 0, at->x, at->y, 0, Handle(), nullptr);
-  menuOpen_ = false;
+std::optional<ScreenPoint> TriggerMenuPoint(HWND hostWindow, int triggerKey, WPARAM virtualKey,
+                                            LPARAM keystrokeFlags) {
+  return DecideTrigger(GatherFacts(hostWindow, triggerKey, virtualKey, keystrokeFlags));
 }
 
 LRESULT CALLBACK TriggerHookProcedure(int code, WPARAM virtualKey, LPARAM keystrokeFlags) {

@@ -74,10 +74,52 @@ TEST_F(ProfileFileTest, UnreadableFileIsNeverReplaced) {
   const std::string path = PathOf("dravlin.ini");
   fs::create_directory(path);
   ProfileFile file(path);
+  EXPECT_FALSE(file.Readable());
   EXPECT_EQ(file.Read("general", "VirtKey", "163"), "163");
   file.WriteNumber("general", "VirtKey", 161);
   EXPECT_FALSE(file.Commit());
   EXPECT_TRUE(fs::is_directory(path));
+  EXPECT_TRUE(ProfileFile(PathOf("absent.ini")).Readable());
+}
+
+// Text as UTF-16 with its byte order mark; every character here is below 0x100.
+std::string Utf16(const std::string& text, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : text) {
+    bytes += bigEndian ? '\0' : c;
+    bytes += bigEndian ? c : '\0';
+  }
+  return bytes;
+}
+
+TEST_F(ProfileFileTest, Utf16FilesAreReadAndWrittenBackInUtf16) {
+  const std::string path = PathOf("dravlin.ini");
+  const std::string other = "[other]\r\nname=caf\xE9\r\n";
+  for (const bool bigEndian : {false, true}) {
+    // The odd last byte is no character and goes.
+    WriteBytes(path, Utf16("[folder0]\r\nCount=1\r\nCapt1=D\xE9j\xE0 vu\r\n" + other, bigEndian) + "x");
+    ProfileFile file(path);
+    EXPECT_TRUE(file.Exact());
+    EXPECT_EQ(file.Read("folder0", "capt1", ""), "D\xE9j\xE0 vu");
+    file.Write("folder0", "Capt2", "\xFC" "ber");
+    ASSERT_TRUE(file.Commit());
+    EXPECT_EQ(ReadBytes(path),
+              Utf16("[folder0]\r\nCount=1\r\nCapt1=D\xE9j\xE0 vu\r\nCapt2=\xFC" "ber\r\n" + other, bigEndian));
+  }
+}
+
+TEST_F(ProfileFileTest, Utf16FileWithCharactersTheCodePageLacksIsNeverReplaced) {
+  const std::string path = PathOf("dravlin.ini");
+  const char kText[] = "\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\x2D\x4E";  // k=U+4E2D
+  const std::string bytes(kText, sizeof kText - 1);
+  WriteBytes(path, bytes);
+  ProfileFile file(path);
+  EXPECT_TRUE(file.Readable());
+  EXPECT_FALSE(file.Exact());
+  EXPECT_EQ(file.Read("s", "k", ""), "?");
+  file.Write("s", "n", "1");
+  EXPECT_FALSE(file.Commit());
+  EXPECT_EQ(ReadBytes(path), bytes);
 }
 
 TEST_F(ProfileFileTest, LongValuesAreNotCut) {

@@ -654,6 +654,74 @@ TEST_F(ConfigDialogTest, FileHeldByAnotherProgramStaysAsItWas) {
   EXPECT_EQ(ReadMenu(), original);
 }
 
+TEST_F(ConfigDialogTest, UnreadableFileIsReportedAndNeverReplaced) {
+  const std::string original = "[general]\r\nCount=1\r\n[folder0]\r\nCount=1\r\nCapt1=kept\r\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    bool held;  // open without sharing, as another program holds it
+  };
+  for (const Case& c : {Case{"held", original, true},
+                        Case{"over the size limit", original + std::string(33 << 20, ';'), false}}) {
+    SCOPED_TRACE(c.name);
+    WriteMenu(c.text);
+    HANDLE held = c.held ? CreateFileA(MenuPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                         : INVALID_HANDLE_VALUE;
+    script_.OnWindow(kMessageTitle, [&](HWND box) {
+      const std::string text = Text(box, kMessageTextId);
+      EXPECT_NE(text.find("could not be read"), std::string::npos) << text;
+      EXPECT_NE(text.find(MenuPath()), std::string::npos) << text;
+      const HWND dialog = FindWindowA("#32770", kConfigTitle);
+      EXPECT_FALSE(dialog && IsWindowVisible(dialog)) << "no tree is offered for saving";
+      // The other program lets go before the user answers.
+      if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+      held = INVALID_HANDLE_VALUE;
+      Click(box, IDOK);
+    });
+    EXPECT_EQ(Configure(), 1);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    EXPECT_TRUE(ReadMenu() == c.text) << "the file changed";
+  }
+  WriteMenu(original);
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[kept,*(new item),*(new folder)]");
+    Click(dialog, IDCANCEL);
+  });
+  Configure();
+}
+
+TEST_F(ConfigDialogTest, Utf16FileLoadsAndOkKeepsEveryValueForThePlatform) {
+  WriteMenu(Utf16File("[general]\r\nVirtKey=161\r\ncount=2\r\n"
+                      "[folder0]\r\ncount=2\r\ncapt1=b\r\ncommand1=bee\r\ntype1=13008\r\n"
+                      "capt2=Caf\xE9\r\ncommand2=coffee\r\n"
+                      "[folder1]\r\nText=Zeta\r\nparentID=0\r\ncount=1\r\ncapt1=in zeta\r\ncommand1=z\r\n"
+                      "[other]\r\nkept=yes\r\n"));
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    EXPECT_EQ(Outline(dialog), "Menu[Zeta[in zeta,*(new item),*(new folder)],Caf\xE9,b,*(new item),*(new folder)]");
+    EXPECT_EQ(CheckedKeys(dialog), "shift");
+    Click(dialog, IDOK);
+  });
+  Configure();
+  EXPECT_EQ(ReadMenu().substr(0, 2), "\xFF\xFE") << "saved as it came, in UTF-16";
+  const auto platform = [&](const char* section, const char* key) {
+    char value[256] = "";
+    GetPrivateProfileStringA(section, key, "(absent)", value, sizeof value, MenuPath().c_str());
+    return std::string(value);
+  };
+  EXPECT_EQ(platform("general", "VirtKey"), "161");
+  EXPECT_EQ(platform("general", "count"), "2");
+  EXPECT_EQ(platform("folder0", "count"), "2");
+  EXPECT_EQ(platform("folder0", "capt1"), "Caf\xE9");
+  EXPECT_EQ(platform("folder0", "command1"), "coffee");
+  EXPECT_EQ(platform("folder0", "capt2"), "b");
+  EXPECT_EQ(platform("folder0", "command2"), "bee");
+  EXPECT_EQ(platform("folder0", "type2"), "13008");
+  EXPECT_EQ(platform("folder1", "Text"), "Zeta");
+  EXPECT_EQ(platform("folder1", "capt1"), "in zeta");
+  EXPECT_EQ(platform("folder1", "command1"), "z");
+  EXPECT_EQ(platform("other", "kept"), "yes");
+}
+
 TEST_F(ConfigDialogTest, MissingRecordOrDirectoryOpensOnTheBareFileName) {
   for (const bool withRecord : {false, true}) {
     script_.OnWindow(kConfigTitle, [&](HWND dialog) { Click(dialog, IDCANCEL); });

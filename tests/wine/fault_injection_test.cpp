@@ -19,6 +19,7 @@
 #include "hostlink/host_link_win32.h"
 #include "menufile/profile_file.h"
 #include "popup/menu_tables.h"
+#include "res/resource.h"
 #include "tests/wine/menu_watcher.h"
 #include "tests/wine/plugin_fixture.h"
 
@@ -493,6 +494,70 @@ TEST_F(FaultInjectionTest, SaveWhileAnotherProcessHoldsTheFileKeepsItAndTheDialo
   EXPECT_TRUE(kept) << "the held file is as it was";
   EXPECT_EQ(ProfileFile(path).Read("folder0", "Capt1", ""), "entry 99900");
   EXPECT_EQ(ProfileFile(path).Read("folder99", "Count", ""), "100");
+}
+
+TEST_F(FaultInjectionTest, LinkClosedWhileTheConfigurationDialogIsOpenThenOk) {
+  const std::string path = settingsDirectory_ + "dravlin.ini";
+  WriteMenu("[folder0]\r\nCount=1\r\nCapt1=one\r\nCommand1=1\r\n");
+  Connect();
+  host_.SendToPlugin(S + "054 " + settingsDirectory_ + S + "001 ");
+  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines(); }));
+  DWORD closedAt = 0;
+  Steps steps({
+      {[] { return ShownDialog(kConfigTitle) != nullptr; },
+       [&] {
+         host_.CloseConnection();
+         closedAt = GetTickCount();
+       }},
+      // Long after the stop request has come, the user goes on in the dialog.
+      {[&] { return GetTickCount() - closedAt > 500 && ShownDialog(kConfigTitle); },
+       [] {
+         const HWND dialog = ShownDialog(kConfigTitle);
+         SendMessageA(GetDlgItem(dialog, IDC_INSERT_KEY), BM_CLICK, 0, 0);
+         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+       }},
+  });
+  EXPECT_EQ(host_.CallConfigure(), 1);
+  EXPECT_EQ(steps.Taken(), 2u);
+  EXPECT_EQ(ProfileFile(path).Read("general", "VirtKey", ""), "45");
+  EXPECT_EQ(ProfileFile(path).Read("folder0", "Capt1", ""), "one");
+  EXPECT_TRUE(WaitFor([] { return PluginWindows().empty(); }));
+  EXPECT_TRUE(HeapsAreSound());
+}
+
+// The tests in which the host client acts inside a loop of the plug-in, again
+// in a child process whose heaps fill freed blocks and check them, so that a
+// write into freed memory fails them. Wine, like Windows, takes the heap flags
+// from the program's GlobalFlag when it starts.
+TEST(DebugHeapTest, HostActingInsideThePluginsLoopsWritesNoFreedMemory) {
+  const char kOptions[] =
+      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\plugin_wine_tests.exe";
+  // Tail and free checking and parameter validation.
+  const DWORD kGlobalFlag = 0x10 | 0x20 | 0x40;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kOptions, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "GlobalFlag", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kGlobalFlag), sizeof kGlobalFlag);
+  RegCloseKey(key);
+  char program[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  std::string command = "\"" + std::string(program) +
+                        "\" --gtest_filter=OpenMenuTest.*:FaultInjectionTest.LinkClosedWhileTheConfigurationDialog*";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child = {};
+  const bool started =
+      CreateProcessA(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child) != FALSE;
+  DWORD exitCode = 1;
+  if (started) {
+    if (WaitForSingleObject(child.hProcess, 100000) != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
+    GetExitCodeProcess(child.hProcess, &exitCode);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+  }
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOptions);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(exitCode, 0u);
 }
 
 }  // namespace

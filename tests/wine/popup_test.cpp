@@ -181,6 +181,103 @@ TEST_F(PopupTest, RebuildWithInsertAsTriggerKey) {
   EXPECT_EQ(watcher.opened.size(), 1u);
 }
 
+TEST_F(PopupTest, Utf16MenuFileShowsItsMenu) {
+  WriteMenu(Utf16File(kMenu));
+  host_.SendToPlugin(EncodeWireMessage(1, ""));
+  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines() + InformationLines(); }));
+  FocusTextField();
+  MenuWatcher watcher;
+  watcher.whileOpen = [](int tick) {
+    if (tick == 1) SendKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+  };
+  Press(VK_RCONTROL);
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  EXPECT_EQ(watcher.opened[0].items.size(), 6u);
+  ASSERT_TRUE(WaitFor([&] { return ReceivedAfterStart().size() > InformationLines().size(); }));
+  EXPECT_EQ(Printable(ReceivedAfterStart().substr(InformationLines().size())),
+            Printable(EncodeWireMessage(5, "Hello, all")));
+}
+
+TEST_F(PopupTest, MenuFileHeldByAnotherProgramKeepsTheMenu) {
+  const HANDLE held = CreateFileA((settingsDirectory_ + "dravlin.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  host_.SendToPlugin(EncodeWireMessage(1, ""));
+  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines() + InformationLines(); }));
+  FocusTextField();
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  CloseHandle(held);
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  EXPECT_EQ(watcher.opened[0].items.size(), 6u) << "the menu from before, not an empty one";
+}
+
+// While the menu is open the host client acts: the menu stays on the screen
+// with what it showed, and what the host asked for follows once it closes.
+class OpenMenuTest : public PopupTest {
+ protected:
+  void TearDown() override { EXPECT_TRUE(HeapsAreSound()); }
+
+  // Opens the menu and runs hostActs at its first tick; a while later, once
+  // the plug-in has visibly handled it, checks that the menu is still open and
+  // takes "Say hello" with the keyboard.
+  void ActWhileOpen(const std::function<void()>& hostActs,
+                    const std::function<bool()>& handled = [] { return true; }) {
+    MenuWatcher watcher;
+    bool chosen = false;
+    watcher.whileOpen = [&](int tick) {
+      if (tick == 1) hostActs();
+      if (tick >= 10 && !chosen && handled()) {
+        chosen = true;
+        stayedOpen_ = VisibleMenuWindow() != nullptr;
+        SendKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+      }
+    };
+    Press(VK_RCONTROL);
+    WaitFor([] { return !VisibleMenuWindow(); });
+    EXPECT_EQ(watcher.opened.size(), 1u);
+    EXPECT_TRUE(stayedOpen_) << "the menu closed under the user";
+  }
+
+  bool stayedOpen_ = false;
+};
+
+TEST_F(OpenMenuTest, LinkClosedWhileTheMenuIsOpen) {
+  ActWhileOpen([&] { host_.CloseConnection(); });
+  ASSERT_TRUE(WaitFor([] { return PluginWindows().empty(); }));
+  EXPECT_TRUE(IsWindow(host_.MainWindow()));
+  // The host client starts the plug-in again as if nothing had happened.
+  StartAndWaitForAnswer();
+  EXPECT_EQ(PluginWindows().size(), 1u);
+}
+
+TEST_F(OpenMenuTest, StartRequestWhileTheMenuIsOpenRebuildsAfterTheChoice) {
+  ActWhileOpen(
+      [&] {
+        WriteMenu("[folder0]\r\nCount=1\r\nCapt1=new\r\nCommand1=new\r\n");
+        host_.SendToPlugin(EncodeWireMessage(1, ""));
+      },
+      [&] { return Received() == InformationLines() + InformationLines(); });
+  ASSERT_TRUE(WaitFor([&] { return ReceivedAfterStart().size() > InformationLines().size(); }));
+  EXPECT_EQ(Printable(ReceivedAfterStart()),
+            Printable(InformationLines() + EncodeWireMessage(5, "Hello, all")));
+  FocusTextField();
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  EXPECT_EQ(watcher.opened[0].items.size(), 3u) << "the rebuilt menu: new, separator, (cancel)";
+}
+
+TEST_F(OpenMenuTest, StartEntryPointWhileTheMenuIsOpenReplacesTheWindowAfterward) {
+  ActWhileOpen([&] { host_.StartPlugin(); });
+  // The earlier window carries out the choice, then goes with its link.
+  ASSERT_TRUE(WaitFor([&] { return host_.Connections().front().closedByPlugin; }));
+  EXPECT_EQ(Printable(host_.Connections().front().received),
+            Printable(InformationLines() + EncodeWireMessage(5, "Hello, all")));
+  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines(); }));
+  EXPECT_EQ(PluginWindows().size(), 1u);
+}
+
 class ShellPopupTest : public PopupTest {
  protected:
   void SetUp() override {

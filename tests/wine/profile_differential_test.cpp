@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "menufile/file_io.h"
 #include "menufile/ini_document.h"
 
 namespace dravlin {
@@ -143,8 +144,16 @@ void CompareReads(const CorpusFile& file, const std::string& stage, const std::s
 
 void Check(Scratch& scratch, const CorpusFile& file, Differences& differences) {
   const std::string platformPath = scratch.NewFile(file.text);
-  IniDocument document(file.text);
+  // What the menu file's reader does with the bytes: a UTF-16 text is
+  // converted, and written back as UTF-16.
+  const DecodedText decoded = DecodeProfileText(file.text);
+  IniDocument document(decoded.text);
   CompareReads(file, "before writes", platformPath, document, differences);
+  // A file read with characters lost is never written back.
+  if (!decoded.exact) {
+    Scratch::Remove(platformPath);
+    return;
+  }
 
   for (const WriteStep& step : file.writes) {
     WritePrivateProfileStringA(step.section.c_str(), step.key.c_str(), step.value.c_str(),
@@ -152,7 +161,7 @@ void Check(Scratch& scratch, const CorpusFile& file, Differences& differences) {
     document.Write(step.section, step.key, step.value);
   }
   const std::string platformBytes = Scratch::Bytes(platformPath);
-  const std::string ourBytes = document.Serialize();
+  const std::string ourBytes = EncodeProfileText(document.Serialize(), decoded.encoding);
   Scratch::Remove(platformPath);
 
   const std::string reread = scratch.NewFile(platformBytes);
@@ -221,6 +230,42 @@ std::vector<CorpusFile> HandWrittenCorpus() {
     CorpusFile file{name, text, false, ProbesOf(sections, keys), writes};
     corpus.push_back(file);
   }
+  return corpus;
+}
+
+// The text as a UTF-16 file with its byte order mark, converted from the ANSI
+// code page, little- or big-endian.
+std::string Utf16(const std::string& text, bool bigEndian = false) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
+      CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], static_cast<int>(wide.size()))));
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const wchar_t c : wide) {
+    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+// The hand-written texts as a Windows editor saves them as "Unicode", a few
+// big-endian, and characters that the ANSI code page lacks.
+std::vector<CorpusFile> Utf16Corpus() {
+  std::vector<CorpusFile> corpus;
+  int number = 0;
+  for (CorpusFile file : HandWrittenCorpus()) {
+    // Its UTF-8 mark would be three characters of the code page here.
+    if (file.name == "byte order mark") continue;
+    const bool bigEndian = ++number % 4 == 0;
+    file.name += bigEndian ? " (UTF-16BE)" : " (UTF-16LE)";
+    file.text = Utf16(file.text, bigEndian);
+    corpus.push_back(file);
+  }
+  CorpusFile foreign = corpus.front();
+  foreign.name = "characters outside the code page";
+  const char kForeign[] = "\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\x2D\x4E\xE9\0\r\0\n\0\x2D\x4E=\0x\0";
+  foreign.text.assign(kForeign, sizeof kForeign - 1);
+  corpus.push_back(foreign);
   return corpus;
 }
 
@@ -320,6 +365,15 @@ TEST(ProfileDifferential, HandWrittenCorpusAgrees) {
   const std::vector<CorpusFile> corpus = HandWrittenCorpus();
   for (const CorpusFile& file : corpus) Check(scratch, file, differences);
   std::printf("hand-written corpus: %zu files\n", corpus.size());
+  EXPECT_EQ(differences.Count(), 0) << differences.Report();
+}
+
+TEST(ProfileDifferential, Utf16CorpusAgrees) {
+  Scratch scratch;
+  Differences differences;
+  const std::vector<CorpusFile> corpus = Utf16Corpus();
+  for (const CorpusFile& file : corpus) Check(scratch, file, differences);
+  std::printf("UTF-16 corpus: %zu files\n", corpus.size());
   EXPECT_EQ(differences.Count(), 0) << differences.Report();
 }
 
