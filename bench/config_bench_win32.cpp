@@ -296,13 +296,19 @@ int main() {
     }
     for (const Shape& shape : kShapes) {
       const MenuDefinition menu = ShuffledMenu(shape);
+      // A save keeps what lies beyond the new counts; each menu starts afresh.
       const std::string baselinePath = directory + "baseline.ini";
+      DeleteFileA(baselinePath.c_str());
       SaveMenu(baselinePath, menu);
       const std::string bytes = FileBytes(baselinePath);
       Sleep(kSettleMs);
       Row row;
-      row.baseline = RunCapped(kReadBudgetSeconds, ValuesRead(menu),
-                               [&](Budget& budget) { ReadValueByValue(baselinePath, budget); });
+      // The faster of two reads: the platform's pace varies from run to run.
+      for (int i = 0; i < 2; ++i) {
+        const CappedTiming read = RunCapped(kReadBudgetSeconds, ValuesRead(menu),
+                                            [&](Budget& budget) { ReadValueByValue(baselinePath, budget); });
+        if (i == 0 || BaselineSeconds(read) < BaselineSeconds(row.baseline)) row.baseline = read;
+      }
       row.totals = ConfigureTotals(host, path, bytes);
       row.phases = TimePhases(host.Plugin(), path, bytes);
       rows.push_back(row);
