@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -149,9 +150,9 @@ class TimedTreeView : public ConfigTreeView {
 
 INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-enum Phase { kRead, kFill, kSort, kShow, kSaveWalk, kCommit, kRebuild, kDestroy, kPhaseCount };
+enum Phase { kRead, kFill, kSort, kShow, kReread, kSaveWalk, kCommit, kRebuild, kDestroy, kPhaseCount };
 const char* const kPhaseNames[kPhaseCount] = {
-    "read the file", "fill the tree", "sort", "show",
+    "read the file", "fill the tree", "sort", "show", "read the file again",
     "save walk", "commit", "rebuild the running menu", "destroy the dialog"};
 
 using PhaseTimes = std::vector<double>;
@@ -160,15 +161,15 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, std::vector<M
   PhaseTimes t(kPhaseCount);
   const HWND dialog =
       CreateDialogParamA(plugin, MAKEINTRESOURCEA(IDD_CONFIGURE), nullptr, IgnoreMessages, 0);
-  TimedTreeView tree(GetDlgItem(dialog, IDC_MENU_TREE));
-  EntryTable entries;
+  auto tree = std::make_unique<TimedTreeView>(GetDlgItem(dialog, IDC_MENU_TREE));
+  auto entries = std::make_unique<EntryTable>();
 
   double begin = Now();
   const MenuDefinition menu = ReadMenuDefinition(ProfileFile(path));
   t[kRead] = Now() - begin;
   begin = Now();
-  LoadConfigTree(menu, tree, entries);
-  t[kSort] = tree.sortSeconds;
+  LoadConfigTree(menu, *tree, *entries);
+  t[kSort] = tree->sortSeconds;
   t[kFill] = Now() - begin - t[kSort];
   begin = Now();
   ShowWindow(dialog, SW_SHOWNORMAL);
@@ -177,7 +178,9 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, std::vector<M
 
   begin = Now();
   ProfileFile file(path);
-  SaveConfigTree(file, menu.triggerKey, tree, entries);
+  t[kReread] = Now() - begin;
+  begin = Now();
+  SaveConfigTree(file, menu.triggerKey, *tree, *entries);
   t[kSaveWalk] = Now() - begin;
   begin = Now();
   file.Commit();
@@ -186,8 +189,11 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, std::vector<M
   DestroyPopupMenus(running);
   running = CreatePopupMenus(PlanMenuTables(ReadMenuDefinition(ProfileFile(path))));
   t[kRebuild] = Now() - begin;
+  // The dialog's window goes first, then its tree and entry table with it.
   begin = Now();
   DestroyWindow(dialog);
+  tree.reset();
+  entries.reset();
   t[kDestroy] = Now() - begin;
   return t;
 }
@@ -254,7 +260,7 @@ void PrintTable(const std::vector<Row>& rows) {
     PrintLine((std::string("  ") + kPhaseNames[p]).c_str(),
               cells([p](const Row& r) { return FormatSeconds(r.phases[static_cast<std::size_t>(p)]); }));
   PrintLine("OK: click until zanConf returns", cells([](const Row& r) { return FormatSeconds(r.totals.ok); }));
-  for (int p = kSaveWalk; p <= kDestroy; ++p)
+  for (int p = kReread; p <= kDestroy; ++p)
     PrintLine((std::string("  ") + kPhaseNames[p]).c_str(),
               cells([p](const Row& r) { return FormatSeconds(r.phases[static_cast<std::size_t>(p)]); }));
   PrintLine("open / baseline",

@@ -51,13 +51,13 @@ ConfigTree::Item ConfigTreeView::Insert(Item parent, HTREEITEM after, const std:
                                         std::intptr_t value, UINT state) {
   TVINSERTSTRUCTA insert = {};
   insert.hParent = parent ? HandleOf(parent) : TVI_ROOT;
+  if (!insert.hParent) return 0;
   insert.hInsertAfter = after;
   insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_STATE;
   insert.item.pszText = TextArgument(caption);
   insert.item.lParam = value;
   insert.item.state = state;
   insert.item.stateMask = state;
-  if (!insert.hParent) return 0;
   const HTREEITEM handle = reinterpret_cast<HTREEITEM>(
       SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
   if (!handle) return 0;
@@ -153,7 +153,7 @@ void ConfigTreeView::Delete(Item item) {
   if (!node || !TreeView_DeleteItem(tree_, node->handle)) return;
   if (Node* parent = Find(node->parent)) {
     std::vector<Item>& siblings = parent->children;
-    siblings.erase(std::find(siblings.begin(), siblings.end(), item));
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), item), siblings.end());
   }
   Forget(item);
 }
