@@ -1,6 +1,8 @@
 #include "config/config_tree.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <numeric>
 #include <vector>
 
 namespace dravlin {
@@ -47,6 +49,37 @@ class SaveView : public MenuTreeReader {
   const EntryTable& entries_;
 };
 
+// A folder's children as they are to show: its subfolders by folder number and
+// its entries by position, each stably sorted by caption. The control's sort is
+// stable too, so equal captions keep the order it would leave them in.
+struct ChildOrder {
+  std::vector<std::size_t> folders;
+  std::vector<std::size_t> entries;
+};
+
+template <typename Caption>
+void SortByCaption(std::vector<std::size_t>& order, Caption caption) {
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return caption(a).compare(caption(b)) < 0; });
+}
+
+std::vector<ChildOrder> OrderChildren(const MenuDefinition& menu) {
+  std::vector<ChildOrder> orders(menu.folders.size());
+  for (std::size_t i = 1; i < menu.folders.size(); ++i) {
+    const int parent = menu.folders[i].parent;
+    const bool parentKnown = parent >= 0 && static_cast<std::size_t>(parent) < i;
+    orders[parentKnown ? static_cast<std::size_t>(parent) : 0].folders.push_back(i);
+  }
+  for (std::size_t i = 0; i < orders.size(); ++i) {
+    const std::vector<MenuEntry>& entries = menu.folders[i].entries;
+    SortByCaption(orders[i].folders, [&](std::size_t f) -> const std::string& { return menu.folders[f].caption; });
+    orders[i].entries.resize(entries.size());
+    std::iota(orders[i].entries.begin(), orders[i].entries.end(), std::size_t{0});
+    SortByCaption(orders[i].entries, [&](std::size_t e) -> const std::string& { return entries[e].caption; });
+  }
+  return orders;
+}
+
 }  // namespace
 
 bool IsPlaceholder(std::intptr_t value) { return value == kNewItemValue || value == kNewFolderValue; }
@@ -73,27 +106,33 @@ int CompareItems(std::intptr_t a, std::intptr_t b, const ConfigTree& tree) {
 }
 
 void AddPlaceholders(ConfigTree& tree, ConfigTree::Item folder) {
-  tree.InsertPlaceholder(folder, kNewFolderCaption, kNewFolderValue);
-  tree.InsertPlaceholder(folder, kNewItemCaption, kNewItemValue);
+  tree.InsertPlaceholder(folder, kNewFolderCaption, kNewFolderValue, ConfigTree::Place::kFirst);
+  tree.InsertPlaceholder(folder, kNewItemCaption, kNewItemValue, ConfigTree::Place::kFirst);
 }
 
 void LoadConfigTree(const MenuDefinition& menu, ConfigTree& tree, EntryTable& entries) {
-  std::vector<ConfigTree::Item> folderItems;
-  folderItems.reserve(menu.folders.size());
-  folderItems.push_back(tree.InsertRoot(kRootCaption));
-  for (std::size_t i = 1; i < menu.folders.size(); ++i) {
-    const MenuFolder& folder = menu.folders[i];
-    const bool parentKnown = folder.parent >= 0 && static_cast<std::size_t>(folder.parent) < i;
-    const ConfigTree::Item parent = folderItems[parentKnown ? static_cast<std::size_t>(folder.parent) : 0];
-    folderItems.push_back(tree.InsertLast(parent, folder.caption));
-  }
+  // Filling in the final order spares the control a sort that would ask back
+  // for two captions at every comparison. All folders go in before any entry,
+  // so that each stays near the front of the items the control may search for
+  // a parent; every folder still reads subfolders, entries, placeholders.
+  const std::vector<ChildOrder> orders = OrderChildren(menu);
+  std::vector<ConfigTree::Item> folderItems(menu.folders.size());
+  folderItems[0] = tree.InsertRoot(kRootCaption);
+  // A folder's number is above its parent's, so its item exists by its turn.
+  for (std::size_t i = 0; i < orders.size(); ++i)
+    for (const std::size_t sub : orders[i].folders)
+      folderItems[sub] = tree.InsertLast(folderItems[i], menu.folders[sub].caption);
   entries.clear();
-  for (std::size_t i = 0; i < menu.folders.size(); ++i) {
-    for (const MenuEntry& entry : menu.folders[i].entries)
+  for (std::size_t i = 0; i < orders.size(); ++i) {
+    for (const std::size_t e : orders[i].entries) {
+      const MenuEntry& entry = menu.folders[i].entries[e];
       entries[tree.InsertLast(folderItems[i], entry.caption)] = {entry.command, entry.kind};
-    AddPlaceholders(tree, folderItems[i]);
+    }
   }
-  for (const ConfigTree::Item folder : folderItems) tree.SortChildren(folder);
+  for (const ConfigTree::Item folder : folderItems) {
+    tree.InsertPlaceholder(folder, kNewItemCaption, kNewItemValue, ConfigTree::Place::kLast);
+    tree.InsertPlaceholder(folder, kNewFolderCaption, kNewFolderValue, ConfigTree::Place::kLast);
+  }
 }
 
 void SaveConfigTree(ProfileFile& file, int triggerKey, const ConfigTree& tree,

@@ -14,7 +14,7 @@
 namespace dravlin {
 
 // Application values of the placeholder items. The root's value is 0; every
-// other item carries its own handle.
+// other item's value is the item itself.
 constexpr std::intptr_t kNewItemValue = -1;
 constexpr std::intptr_t kNewFolderValue = -2;
 
@@ -33,7 +33,7 @@ struct EntryRecord {
 // placeholder items); a menu entry never has any.
 class ConfigTree {
  public:
-  using Item = MenuTreeReader::Node;  // an item handle; 0 stands for none
+  using Item = MenuTreeReader::Node;  // an item; 0 stands for none
 
   virtual ~ConfigTree() = default;
 
@@ -47,10 +47,11 @@ class ConfigTree {
 
   // Inserts the root as the last top-level item; its value stays 0.
   virtual Item InsertRoot(const std::string& caption) = 0;
-  // Inserts a plain item as the last child of parent, its value its own handle.
+  // Inserts a plain item as the last child of parent, its value the item itself.
   virtual Item InsertLast(Item parent, const std::string& caption) = 0;
-  // Inserts a bold item with the given value as the first child of parent.
-  virtual void InsertPlaceholder(Item parent, const std::string& caption, std::intptr_t value) = 0;
+  enum class Place { kFirst, kLast };
+  // Inserts a bold item with the given value as the first or the last child of parent.
+  virtual void InsertPlaceholder(Item parent, const std::string& caption, std::intptr_t value, Place place) = 0;
   // Orders parent's direct children by CompareItems.
   virtual void SortChildren(Item parent) = 0;
 };
@@ -60,7 +61,8 @@ class ConfigTree {
 using EntryTable = std::map<ConfigTree::Item, EntryRecord>;
 
 // Whether an application value marks a placeholder item. Only the two values
-// count, so that a handle above 2 GB in a 32-bit process is still a real item.
+// count, so that any other value, even one above 2 GB in a 32-bit process, is
+// a real item.
 bool IsPlaceholder(std::intptr_t value);
 
 // Whether Edit and Remove may act on the item: a folder or an entry, not
@@ -78,7 +80,7 @@ void AddPlaceholders(ConfigTree& tree, ConfigTree::Item folder);
 
 // Fills an empty tree and the entry table from the menu definition: the root,
 // every folder under its parent, every entry under its folder, placeholders in
-// every folder, and every folder sorted.
+// every folder, each folder's children inserted already in sorted order.
 void LoadConfigTree(const MenuDefinition& menu, ConfigTree& tree, EntryTable& entries);
 
 // Writes the trigger key and the tree (placeholders skipped, entries with

@@ -2,94 +2,88 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace dravlin {
 namespace {
-
-HTREEITEM ToHandle(ConfigTree::Item item) { return reinterpret_cast<HTREEITEM>(item); }
-ConfigTree::Item ToItem(HTREEITEM handle) { return reinterpret_cast<ConfigTree::Item>(handle); }
 
 // The control keeps its own copy of the text; the pointer only lives for the call.
 LPSTR TextArgument(const std::string& text) { return const_cast<LPSTR>(text.c_str()); }
 
 }  // namespace
 
-ConfigTree::Item ConfigTreeView::NextItem(Item item, UINT relation) const {
-  return ToItem(reinterpret_cast<HTREEITEM>(
-      SendMessageA(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(ToHandle(item)))));
+const ConfigTreeView::Node* ConfigTreeView::Find(Item item) const {
+  if (item == 0 || item > nodes_.size()) return nullptr;
+  const Node& node = nodes_[item - 1];
+  return node.handle ? &node : nullptr;
 }
 
-ConfigTree::Item ConfigTreeView::Root() const { return NextItem(0, TVGN_ROOT); }
+ConfigTreeView::Node* ConfigTreeView::Find(Item item) {
+  return const_cast<Node*>(static_cast<const ConfigTreeView*>(this)->Find(item));
+}
+
+HTREEITEM ConfigTreeView::HandleOf(Item item) const {
+  const Node* node = Find(item);
+  return node ? node->handle : nullptr;
+}
 
 std::vector<ConfigTree::Item> ConfigTreeView::Children(Item item) const {
-  std::vector<Item> children;
-  for (Item child = NextItem(item, TVGN_CHILD); child != 0; child = NextItem(child, TVGN_NEXT))
-    children.push_back(child);
-  return children;
+  const Node* node = Find(item);
+  return node ? node->children : std::vector<Item>();
 }
 
-bool ConfigTreeView::HasChildren(Item item) const { return NextItem(item, TVGN_CHILD) != 0; }
+bool ConfigTreeView::HasChildren(Item item) const {
+  const Node* node = Find(item);
+  return node && !node->children.empty();
+}
 
 std::string ConfigTreeView::Caption(Item item) const {
-  // The control cuts the text to the buffer; grow it until the text fits.
-  std::string text(256, '\0');
-  for (;;) {
-    TVITEMA query = {};
-    query.mask = TVIF_TEXT;
-    query.hItem = ToHandle(item);
-    query.pszText = &text[0];
-    query.cchTextMax = static_cast<int>(text.size());
-    if (!SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) return {};
-    const std::size_t length = std::char_traits<char>::length(query.pszText);
-    if (length + 1 < text.size()) return std::string(query.pszText, length);
-    text.assign(text.size() * 2, '\0');
-  }
+  const Node* node = Find(item);
+  return node ? node->caption : std::string();
 }
 
 std::intptr_t ConfigTreeView::Value(Item item) const {
-  TVITEMA query = {};
-  query.mask = TVIF_PARAM;
-  query.hItem = ToHandle(item);
-  SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
-  return query.lParam;
+  const Node* node = Find(item);
+  return node ? node->value : 0;
 }
 
-ConfigTree::Item ConfigTreeView::InsertRoot(const std::string& caption) {
+ConfigTree::Item ConfigTreeView::Insert(Item parent, HTREEITEM after, const std::string& caption,
+                                        std::intptr_t value, UINT state) {
   TVINSERTSTRUCTA insert = {};
-  insert.hParent = TVI_ROOT;
-  insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT;
-  insert.item.pszText = TextArgument(caption);
-  return ToItem(reinterpret_cast<HTREEITEM>(
-      SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert))));
-}
-
-ConfigTree::Item ConfigTreeView::InsertLast(Item parent, const std::string& caption) {
-  TVINSERTSTRUCTA insert = {};
-  insert.hParent = ToHandle(parent);
-  insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT;
-  insert.item.pszText = TextArgument(caption);
-  const HTREEITEM handle = reinterpret_cast<HTREEITEM>(
-      SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
-  // The value is the handle, which exists only once the item does.
-  TVITEMA value = {};
-  value.mask = TVIF_PARAM;
-  value.hItem = handle;
-  value.lParam = reinterpret_cast<LPARAM>(handle);
-  SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&value));
-  return ToItem(handle);
-}
-
-void ConfigTreeView::InsertPlaceholder(Item parent, const std::string& caption, std::intptr_t value) {
-  TVINSERTSTRUCTA insert = {};
-  insert.hParent = ToHandle(parent);
-  insert.hInsertAfter = TVI_FIRST;
+  insert.hParent = parent ? HandleOf(parent) : TVI_ROOT;
+  if (!insert.hParent) return 0;
+  insert.hInsertAfter = after;
   insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_STATE;
   insert.item.pszText = TextArgument(caption);
   insert.item.lParam = value;
-  insert.item.state = TVIS_BOLD;
-  insert.item.stateMask = TVIS_BOLD;
-  SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
+  insert.item.state = state;
+  insert.item.stateMask = state;
+  const HTREEITEM handle = reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+  if (!handle) return 0;
+  nodes_.push_back({handle, caption, value, parent, {}});
+  const Item item = nodes_.size();
+  items_[handle] = item;
+  if (Node* parentNode = Find(parent)) {
+    std::vector<Item>& siblings = parentNode->children;
+    siblings.insert(after == TVI_FIRST ? siblings.begin() : siblings.end(), item);
+  }
+  return item;
+}
+
+ConfigTree::Item ConfigTreeView::InsertRoot(const std::string& caption) {
+  root_ = Insert(0, TVI_LAST, caption, 0, 0);
+  return root_;
+}
+
+ConfigTree::Item ConfigTreeView::InsertLast(Item parent, const std::string& caption) {
+  // The value is the item's own number, which is the next one.
+  return Insert(parent, TVI_LAST, caption, static_cast<std::intptr_t>(nodes_.size() + 1), 0);
+}
+
+void ConfigTreeView::InsertPlaceholder(Item parent, const std::string& caption, std::intptr_t value,
+                                       Place place) {
+  Insert(parent, place == Place::kFirst ? TVI_FIRST : TVI_LAST, caption, value, TVIS_BOLD);
 }
 
 int CALLBACK ConfigTreeView::Compare(LPARAM a, LPARAM b, LPARAM tree) {
@@ -101,35 +95,67 @@ int CALLBACK ConfigTreeView::Compare(LPARAM a, LPARAM b, LPARAM tree) {
 }
 
 void ConfigTreeView::SortChildren(Item parent) {
+  Node* node = Find(parent);
+  if (!node) return;
   TVSORTCB sort = {};
-  sort.hParent = ToHandle(parent);
+  sort.hParent = node->handle;
   sort.lpfnCompare = Compare;
   sort.lParam = reinterpret_cast<LPARAM>(this);
   SendMessageA(tree_, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
+  // What the control did with equal captions is what the user sees and the
+  // save writes, so its order is taken rather than worked out again.
+  node->children.clear();
+  for (HTREEITEM child = TreeView_GetChild(tree_, node->handle); child;
+       child = TreeView_GetNextSibling(tree_, child)) {
+    const auto found = items_.find(child);
+    if (found != items_.end()) node->children.push_back(found->second);
+  }
 }
 
-ConfigTree::Item ConfigTreeView::Selected() const { return NextItem(0, TVGN_CARET); }
-
-void ConfigTreeView::Select(Item item) {
-  SendMessageA(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(ToHandle(item)));
+ConfigTree::Item ConfigTreeView::Selected() const {
+  const auto found = items_.find(TreeView_GetSelection(tree_));
+  return found == items_.end() ? 0 : found->second;
 }
 
-void ConfigTreeView::Expand(Item item) {
-  SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(ToHandle(item)));
-}
+void ConfigTreeView::Select(Item item) { TreeView_SelectItem(tree_, HandleOf(item)); }
 
-ConfigTree::Item ConfigTreeView::Parent(Item item) const { return NextItem(item, TVGN_PARENT); }
+void ConfigTreeView::Expand(Item item) { TreeView_Expand(tree_, HandleOf(item), TVE_EXPAND); }
+
+ConfigTree::Item ConfigTreeView::Parent(Item item) const {
+  const Node* node = Find(item);
+  return node ? node->parent : 0;
+}
 
 void ConfigTreeView::SetCaption(Item item, const std::string& caption) {
+  Node* node = Find(item);
+  if (!node) return;
   TVITEMA change = {};
   change.mask = TVIF_TEXT;
-  change.hItem = ToHandle(item);
+  change.hItem = node->handle;
   change.pszText = TextArgument(caption);
-  SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change));
+  if (SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change))) node->caption = caption;
+}
+
+void ConfigTreeView::Forget(Item item) {
+  // A list rather than recursion: folders may nest deeper than the host's stack allows.
+  std::vector<Item> left = {item};
+  while (!left.empty()) {
+    Node& node = nodes_[left.back() - 1];
+    left.pop_back();
+    left.insert(left.end(), node.children.begin(), node.children.end());
+    items_.erase(node.handle);
+    node = Node{};
+  }
 }
 
 void ConfigTreeView::Delete(Item item) {
-  SendMessageA(tree_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(ToHandle(item)));
+  const Node* node = Find(item);
+  if (!node || !TreeView_DeleteItem(tree_, node->handle)) return;
+  if (Node* parent = Find(node->parent)) {
+    std::vector<Item>& siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), item), siblings.end());
+  }
+  Forget(item);
 }
 
 }  // namespace dravlin

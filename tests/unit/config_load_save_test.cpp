@@ -93,6 +93,44 @@ TEST_F(ConfigLoadSaveTest, LoadSortsEveryFolderAndKeepsEachEntrysRecord) {
     EXPECT_EQ(tree_.Value(item), static_cast<std::intptr_t>(item));
 }
 
+// The load puts every folder's children in their sorted order itself; the
+// reference fills in file order and sorts stably, as the control does.
+TEST_F(ConfigLoadSaveTest, LoadFillsInTheOrderASortWouldLeave) {
+  Load("[general]\ncount=5\n"
+       "[folder0]\ncount=5\ncapt1=b\ncommand1=1\ncapt2=B\ncommand2=2\ncapt3=b\ncommand3=3\n"
+       "capt4=\ncommand4=4\ncapt5=\xE9\ncommand5=5\n"
+       "[folder1]\nText=same\nparentID=0\ncount=1\ncapt1=x\ncommand1=first\n"
+       "[folder2]\nText=same\nparentID=0\ncount=1\ncapt1=x\ncommand1=second\n"
+       "[folder3]\nText=b\nparentID=0\n"
+       "[folder4]\nText=inner\nparentID=1\n");
+  FakeConfigTree sorted;
+  std::vector<ConfigTree::Item> folders = {sorted.InsertRoot("Menu")};
+  for (std::size_t i = 1; i < menu_.folders.size(); ++i)
+    folders.push_back(sorted.InsertLast(folders[static_cast<std::size_t>(menu_.folders[i].parent)],
+                                        menu_.folders[i].caption));
+  EntryTable sortedEntries;
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    for (const MenuEntry& entry : menu_.folders[i].entries)
+      sortedEntries[sorted.InsertLast(folders[i], entry.caption)] = {entry.command, entry.kind};
+    AddPlaceholders(sorted, folders[i]);
+  }
+  for (const ConfigTree::Item folder : folders) sorted.SortChildren(folder);
+
+  EXPECT_EQ(tree_.Outline(tree_.Root()), sorted.Outline(sorted.Root()));
+  EXPECT_EQ(tree_.Outline(tree_.Root()),
+            "Menu[b[(new item),(new folder)],same[inner[(new item),(new folder)],x,(new item),(new folder)],"
+            "same[x,(new item),(new folder)],,B,b,b,\xE9,(new item),(new folder)]");
+  ProfileFile saved = Save();
+  tree_ = sorted;
+  entries_ = sortedEntries;
+  ProfileFile reference = Save();
+  for (const char* key : {"Command1", "Command2", "Command3", "Command4", "Command5"})
+    EXPECT_EQ(saved.Read("folder0", key, ""), reference.Read("folder0", key, "")) << key;
+  EXPECT_EQ(saved.Read("folder0", "Command3", ""), "1");
+  EXPECT_EQ(saved.Read("folder2", "Command1", ""), "first");
+  EXPECT_EQ(saved.Read("folder4", "Command1", ""), "second");
+}
+
 TEST_F(ConfigLoadSaveTest, ParentsOutsideTheEarlierFoldersPlaceTheFolderInTheRoot) {
   Load("[general]\ncount=5\n"
        "[folder1]\nText=one\nparentID=0\n"

@@ -30,11 +30,11 @@ class FakeConfigTree : public ConfigTree {
     return item;
   }
 
-  void InsertPlaceholder(Item parent, const std::string& caption, std::intptr_t value) override {
+  void InsertPlaceholder(Item parent, const std::string& caption, std::intptr_t value, Place place) override {
     const Item item = NewNode(parent, caption, true);
     At(item).value = value;
     std::vector<Item>& siblings = At(parent).children;
-    siblings.insert(siblings.begin(), item);
+    siblings.insert(place == Place::kFirst ? siblings.begin() : siblings.end(), item);
   }
 
   void SortChildren(Item parent) override {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -751,6 +752,67 @@ std::string LargeMenu(int entryCount, int perFolder) {
     }
   }
   return text;
+}
+
+// A menu of 10,000 entries whose order only the sort settles: captions drawn
+// from a small set, so that siblings share them, differ only in case, begin
+// one another or hold bytes above 127; folders under any earlier folder, some
+// of them empty; entries with commands and kinds of their own, so that the
+// order of equal captions shows in the saved file.
+std::string ShuffledMenu(int folders, int entries) {
+  static const char* const kWords[] = {"", "a", "A", "ab", "Ab", "b", "\xE9t\xE9", "\xC9t\xE9", "z", "Z9", "a b"};
+  static const int kKinds[] = {13014, 13008, 13011, 7};
+  std::uint32_t state = 12345;
+  const auto next = [&state](std::size_t range) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % static_cast<std::uint32_t>(range);
+  };
+  const auto caption = [&] { return std::string(kWords[next(11)]) + std::to_string(next(3)); };
+  std::vector<std::string> sections(static_cast<std::size_t>(folders));
+  std::vector<int> counts(static_cast<std::size_t>(folders));
+  for (std::size_t f = 1; f < sections.size(); ++f)
+    sections[f] = "Text=" + caption() + "\r\nparentID=" + std::to_string(next(f)) + "\r\n";
+  for (int e = 0; e < entries; ++e) {
+    const std::size_t f = next(static_cast<std::size_t>(folders / 3 * 2 + 1));  // the last third stays empty
+    const std::string k = std::to_string(++counts[f]);
+    sections[f] += "capt" + k + "=" + caption() + "\r\ncommand" + k + "=command " + std::to_string(e) +
+                   "\r\ntype" + k + "=" + std::to_string(kKinds[next(4)]) + "\r\n";
+  }
+  std::string text = "[general]\r\nVirtKey=161\r\ncount=" + std::to_string(folders) + "\r\n";
+  for (std::size_t f = 0; f < sections.size(); ++f)
+    text += "[folder" + std::to_string(f) + "]\r\ncount=" + std::to_string(counts[f]) + "\r\n" + sections[f];
+  return text;
+}
+
+std::string Digest(const std::string& bytes) {
+  std::uint64_t hash = 14695981039346656037u;  // FNV-1a
+  for (const unsigned char c : bytes) hash = (hash ^ c) * 1099511628211u;
+  char text[40];
+  std::snprintf(text, sizeof text, "%zu:%016llx", bytes.size(), static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// The tree and the saved file of a large menu, fixed by what the dialog showed
+// and wrote when it still filled its tree item by item and let the control sort.
+TEST_F(ConfigDialogTest, LargeMenuShowsAndSavesAsItAlwaysHas) {
+  struct Case {
+    int folders;
+    const char* tree;
+    const char* saved;
+  };
+  for (const Case& c : {Case{100, "40337:3e6ca3b8f39d7b55", "676418:969103c070d6e7f8"},
+                        Case{1, "37371:46ab53c92a1d7861", "542992:9d3e7a282ab2d391"}}) {
+    SCOPED_TRACE(c.folders);
+    WriteMenu(ShuffledMenu(c.folders, 10000));
+    std::string outline;
+    script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+      outline = Outline(dialog);
+      Click(dialog, IDOK);
+    });
+    Configure();
+    EXPECT_EQ(Digest(outline), c.tree);
+    EXPECT_EQ(Digest(ReadMenu()), c.saved);
+  }
 }
 
 double MillisecondsSince(std::chrono::steady_clock::time_point start) {
