@@ -359,23 +359,17 @@ class Generator {
   bool withByteOrderMark_ = false;  // and so values of ASCII only
 };
 
-TEST(ProfileDifferential, HandWrittenCorpusAgrees) {
+void ExpectCorpusAgrees(const char* name, const std::vector<CorpusFile>& corpus) {
   Scratch scratch;
   Differences differences;
-  const std::vector<CorpusFile> corpus = HandWrittenCorpus();
   for (const CorpusFile& file : corpus) Check(scratch, file, differences);
-  std::printf("hand-written corpus: %zu files\n", corpus.size());
+  std::printf("%s corpus: %zu files\n", name, corpus.size());
   EXPECT_EQ(differences.Count(), 0) << differences.Report();
 }
 
-TEST(ProfileDifferential, Utf16CorpusAgrees) {
-  Scratch scratch;
-  Differences differences;
-  const std::vector<CorpusFile> corpus = Utf16Corpus();
-  for (const CorpusFile& file : corpus) Check(scratch, file, differences);
-  std::printf("UTF-16 corpus: %zu files\n", corpus.size());
-  EXPECT_EQ(differences.Count(), 0) << differences.Report();
-}
+TEST(ProfileDifferential, HandWrittenCorpusAgrees) { ExpectCorpusAgrees("hand-written", HandWrittenCorpus()); }
+
+TEST(ProfileDifferential, Utf16CorpusAgrees) { ExpectCorpusAgrees("UTF-16", Utf16Corpus()); }
 
 TEST(ProfileDifferential, GeneratedCorpusAgrees) {
   Scratch scratch;
