@@ -145,12 +145,14 @@ ConfigTree::Item ConfigDialog::EditableSelection() {
 }
 
 void ConfigDialog::OnOk() {
-  if (!SaveTree()) {
+  ProfileFile file(MenuFilePath());
+  if (!SaveTree(file)) {
     // The edits stay in the dialog, so that the user can try again or cancel.
     ShowMessage("The menu could not be saved to\n" + MenuFilePath(), MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  if (PluginWindow* window = Application().MainWindow()) window->BuildPopupMenu();
+  // The running menu shows what was saved, without reading it back.
+  if (PluginWindow* window = Application().MainWindow()) window->BuildPopupMenu(std::move(file));
   Dialog::OnOk();
 }
 
@@ -165,11 +167,10 @@ bool ConfigDialog::LoadTree() {
   return true;
 }
 
-bool ConfigDialog::SaveTree() {
+bool ConfigDialog::SaveTree(ProfileFile& file) {
   const auto checked = [this](int button) {
     return SendMessageA(Control(button), BM_GETCHECK, 0, 0) == BST_CHECKED;
   };
-  ProfileFile file(MenuFilePath());
   SaveConfigTree(file,
                  TriggerKeyForChoices(checked(IDC_RIGHT_CTRL), checked(IDC_RIGHT_SHIFT),
                                       checked(IDC_INSERT_KEY)),

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "config/config_tree_win32.h"
+#include "menufile/profile_file.h"
 #include "win/dialog.h"
 
 namespace dravlin {
@@ -46,8 +47,9 @@ class ConfigDialog : public Dialog {
   // Fills the dialog from the file; false, filling nothing, when the file
   // could not be read in full.
   bool LoadTree();
-  // Writes the file; false when it could not be replaced.
-  bool SaveTree();
+  // Writes the tree into the file, read afresh, and commits it; false when it
+  // could not be replaced.
+  bool SaveTree(ProfileFile& file);
   std::string MenuFilePath() const;
   int ShowMessage(const std::string& text, UINT type);
 

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "menufile/file_io.h"
 #include "menufile/menu_definition.h"
 #include "plugin/application.h"
 #include "popup/popup_menu_win32.h"
@@ -142,7 +143,13 @@ LRESULT PluginWindow::OnDeferredRequests() {
       Stop();
       return 0;
     }
-    BuildPopupMenu();
+    if (!committed_) {
+      BuildPopupMenu();
+      continue;
+    }
+    ProfileFile committed = std::move(*committed_);
+    committed_.reset();
+    BuildPopupMenu(std::move(committed));
   }
   return 0;
 }
@@ -172,9 +179,28 @@ void PluginWindow::DeleteAfterDestroy() {
 void PluginWindow::BuildPopupMenu() {
   // The menus may be on the screen, and a command still to come is looked up
   // in the tables they were built with.
-  if (nestedLoops_ > 0) return Defer(Request::kRebuild);
-  const std::string directory = hostLink_ ? hostLink_->SettingsDirectory() : std::string();
-  const ProfileFile file(directory + "dravlin.ini");
+  if (nestedLoops_ > 0) {
+    // The file may change before the deferred rebuild; it is read then.
+    committed_.reset();
+    return Defer(Request::kRebuild);
+  }
+  BuildFrom(ProfileFile(MenuFilePath()));
+}
+
+void PluginWindow::BuildPopupMenu(ProfileFile committed) {
+  if (nestedLoops_ > 0) {
+    committed_ = std::make_unique<ProfileFile>(std::move(committed));
+    return Defer(Request::kRebuild);
+  }
+  if (committed.Path() != ResolveProfilePath(MenuFilePath())) return BuildPopupMenu();
+  BuildFrom(committed);
+}
+
+std::string PluginWindow::MenuFilePath() const {
+  return (hostLink_ ? hostLink_->SettingsDirectory() : std::string()) + "dravlin.ini";
+}
+
+void PluginWindow::BuildFrom(const ProfileFile& file) {
   // A file held by another program keeps the menu the user had.
   if (!file.Readable()) return;
   DestroyPopupMenus(folderMenus_);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hostlink/host_link_win32.h"
+#include "menufile/profile_file.h"
 #include "popup/menu_tables.h"
 #include "win/handles.h"
 #include "win/window.h"
@@ -22,6 +23,10 @@ class PluginWindow : public Window {
   // Rebuilds the popup menu from the menu definition file. A file that cannot
   // be read leaves the menu as it was.
   void BuildPopupMenu();
+  // Rebuilds it from a file the caller has just committed, which spares
+  // reading back what was written. A file at another path than the menu's
+  // is not the menu: the menu's own file is read instead.
+  void BuildPopupMenu(ProfileFile committed);
 
   // Closes the host link and destroys the window; inside a nested loop, once
   // that loop has returned.
@@ -64,6 +69,8 @@ class PluginWindow : public Window {
   void Defer(Request request);
   void OnNestedLoopEnd();
   void DeleteAfterDestroy();
+  std::string MenuFilePath() const;
+  void BuildFrom(const ProfileFile& file);
 
   LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
   LRESULT OnStartRequest();
@@ -87,6 +94,7 @@ class PluginWindow : public Window {
   bool triggerPressServed_ = false;  // the trigger key's press has opened the menu
   int nestedLoops_ = 0;              // NestedLoop objects on the stack
   std::vector<Request> deferred_;    // asked for while a nested loop ran
+  std::unique_ptr<ProfileFile> committed_;  // what a deferred rebuild is to show, if not the file
 };
 
 // The running plug-in window for the keyboard hook, which gets no context.

@@ -602,6 +602,18 @@ TEST_F(ConfigDialogTest, OkRebuildsTheRunningMenuAtOnce) {
   EXPECT_EQ(ItemsOfTriggeredMenu(host_.TextField()), 4) << "Added, one, separator, (cancel)";
 }
 
+// OK rebuilds from what it saved only when that is the running menu's file.
+TEST_F(ConfigDialogTest, OkOnAnotherDirectoryLeavesTheRunningMenuToItsOwnFile) {
+  WriteMenu("[general]\r\nCount=1\r\n[folder0]\r\nCount=1\r\nCapt1=one\r\nCommand1=1\r\n");
+  StartAndWaitForAnswer();
+  const std::string directory = settingsDirectory_ + "other\\";
+  ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) { Click(dialog, IDOK); });
+  EXPECT_EQ(ConfigureWithDirectory(directory.c_str()), 1);
+  EXPECT_EQ(ProfileFile(directory + "dravlin.ini").Read("folder0", "Count", ""), "0");
+  EXPECT_EQ(ItemsOfTriggeredMenu(host_.TextField()), 3) << "one, separator, (cancel)";
+}
+
 TEST_F(ConfigDialogTest, FailedSaveSaysWhereAndKeepsTheDialogWithItsEdits) {
   const std::string directory = settingsDirectory_ + "missing\\";
   script_.OnWindow(kConfigTitle, [&](HWND dialog) {
