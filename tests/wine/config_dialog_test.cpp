@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "menufile/file_io.h"
 #include "menufile/profile_file.h"
 #include "res/resource.h"
 #include "tests/wine/plugin_fixture.h"
@@ -704,11 +705,13 @@ TEST_F(ConfigDialogTest, UnreadableFileIsReportedAndNeverReplaced) {
 }
 
 TEST_F(ConfigDialogTest, Utf16FileLoadsAndOkKeepsEveryValueForThePlatform) {
-  WriteMenu(Utf16File("[general]\r\nVirtKey=161\r\ncount=2\r\n"
-                      "[folder0]\r\ncount=2\r\ncapt1=b\r\ncommand1=bee\r\ntype1=13008\r\n"
-                      "capt2=Caf\xE9\r\ncommand2=coffee\r\n"
-                      "[folder1]\r\nText=Zeta\r\nparentID=0\r\ncount=1\r\ncapt1=in zeta\r\ncommand1=z\r\n"
-                      "[other]\r\nkept=yes\r\n"));
+  // As a Windows editor saves "Unicode" text.
+  WriteMenu(EncodeProfileText("[general]\r\nVirtKey=161\r\ncount=2\r\n"
+                              "[folder0]\r\ncount=2\r\ncapt1=b\r\ncommand1=bee\r\ntype1=13008\r\n"
+                              "capt2=Caf\xE9\r\ncommand2=coffee\r\n"
+                              "[folder1]\r\nText=Zeta\r\nparentID=0\r\ncount=1\r\ncapt1=in zeta\r\ncommand1=z\r\n"
+                              "[other]\r\nkept=yes\r\n",
+                              TextEncoding::kUtf16LittleEndian));
   script_.OnWindow(kConfigTitle, [&](HWND dialog) {
     EXPECT_EQ(Outline(dialog), "Menu[Zeta[in zeta,*(new item),*(new folder)],Caf\xE9,b,*(new item),*(new folder)]");
     EXPECT_EQ(CheckedKeys(dialog), "shift");

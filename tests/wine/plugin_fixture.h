@@ -59,16 +59,6 @@ inline HWND FindPluginWindow() {
   return windows.empty() ? nullptr : windows.front();
 }
 
-// A menu file as a Windows editor saves "Unicode" text: UTF-16LE after its
-// byte order mark, converted from the ANSI code page.
-inline std::string Utf16File(const std::string& text) {
-  std::wstring wide(text.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                          static_cast<int>(wide.size()))));
-  return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.data()), 2 * wide.size());
-}
-
 // Whether every heap of the process is sound. Under a debug heap (free blocks
 // filled and checked, see the fault injection tests) this also finds a write
 // into memory already freed.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <sstream>
 
+#include "menufile/file_io.h"
 #include "tests/wine/menu_watcher.h"
 #include "tests/wine/plugin_fixture.h"
 #include "tests/wine/screenshot.h"
@@ -182,7 +183,7 @@ TEST_F(PopupTest, RebuildWithInsertAsTriggerKey) {
 }
 
 TEST_F(PopupTest, Utf16MenuFileShowsItsMenu) {
-  WriteMenu(Utf16File(kMenu));
+  WriteMenu(EncodeProfileText(kMenu, TextEncoding::kUtf16LittleEndian));
   host_.SendToPlugin(EncodeWireMessage(1, ""));
   ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines() + InformationLines(); }));
   FocusTextField();

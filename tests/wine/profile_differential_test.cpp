@@ -233,21 +233,6 @@ std::vector<CorpusFile> HandWrittenCorpus() {
   return corpus;
 }
 
-// The text as a UTF-16 file with its byte order mark, converted from the ANSI
-// code page, little- or big-endian.
-std::string Utf16(const std::string& text, bool bigEndian = false) {
-  std::wstring wide(text.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
-      CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], static_cast<int>(wide.size()))));
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (const wchar_t c : wide) {
-    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
-  }
-  return bytes;
-}
-
 // The hand-written texts as a Windows editor saves them as "Unicode", a few
 // big-endian, and characters that the ANSI code page lacks.
 std::vector<CorpusFile> Utf16Corpus() {
@@ -258,7 +243,8 @@ std::vector<CorpusFile> Utf16Corpus() {
     if (file.name == "byte order mark") continue;
     const bool bigEndian = ++number % 4 == 0;
     file.name += bigEndian ? " (UTF-16BE)" : " (UTF-16LE)";
-    file.text = Utf16(file.text, bigEndian);
+    file.text = EncodeProfileText(file.text, bigEndian ? TextEncoding::kUtf16BigEndian
+                                                       : TextEncoding::kUtf16LittleEndian);
     corpus.push_back(file);
   }
   CorpusFile foreign = corpus.front();
