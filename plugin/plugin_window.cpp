@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <utility>
+
 #include "menufile/file_io.h"
 #include "menufile/menu_definition.h"
 #include "plugin/application.h"
@@ -143,13 +145,9 @@ LRESULT PluginWindow::OnDeferredRequests() {
       Stop();
       return 0;
     }
-    if (!committed_) {
-      BuildPopupMenu();
-      continue;
-    }
-    ProfileFile committed = std::move(*committed_);
-    committed_.reset();
-    BuildPopupMenu(std::move(committed));
+    std::optional<ProfileFile> committed = std::exchange(committed_, std::nullopt);
+    if (committed) BuildPopupMenu(std::move(*committed));
+    else BuildPopupMenu();
   }
   return 0;
 }
@@ -189,7 +187,7 @@ void PluginWindow::BuildPopupMenu() {
 
 void PluginWindow::BuildPopupMenu(ProfileFile committed) {
   if (nestedLoops_ > 0) {
-    committed_ = std::make_unique<ProfileFile>(std::move(committed));
+    committed_ = std::move(committed);
     return Defer(Request::kRebuild);
   }
   if (committed.Path() != ResolveProfilePath(MenuFilePath())) return BuildPopupMenu();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,7 +95,7 @@ class PluginWindow : public Window {
   bool triggerPressServed_ = false;  // the trigger key's press has opened the menu
   int nestedLoops_ = 0;              // NestedLoop objects on the stack
   std::vector<Request> deferred_;    // asked for while a nested loop ran
-  std::unique_ptr<ProfileFile> committed_;  // what a deferred rebuild is to show, if not the file
+  std::optional<ProfileFile> committed_;  // what a deferred rebuild is to show, if not the file
 };
 
 // The running plug-in window for the keyboard hook, which gets no context.
