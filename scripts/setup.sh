@@ -51,7 +51,7 @@ install_without_removals() {
 # different versions. Preferring the release and its updates for this one
 # install makes both take the same version; nothing stays pinned.
 install_i386() {
-  install_without_removals install "$@" 2>/dev/null && return 0
+  install_without_removals install "$@" && return 0
   say "the i386 packages do not match the amd64 ones; installing the versions both share"
   local prefs
   prefs=$(mktemp -d)
