@@ -15,6 +15,7 @@
 #include "menufile/file_io.h"
 #include "menufile/profile_file.h"
 #include "res/resource.h"
+#include "tests/wine/dialog_driver.h"
 #include "tests/wine/plugin_fixture.h"
 #include "tests/wine/screenshot.h"
 
@@ -91,23 +92,6 @@ class UserScript {
   DWORD deadline_ = 0;
 };
 
-HWND Tree(HWND dialog) { return GetDlgItem(dialog, IDC_MENU_TREE); }
-
-HTREEITEM Next(HWND tree, HTREEITEM item, UINT relation) {
-  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
-}
-
-std::string Caption(HWND tree, HTREEITEM item) {
-  char text[512] = "";
-  TVITEMA query = {};
-  query.mask = TVIF_TEXT;
-  query.hItem = item;
-  query.pszText = text;
-  query.cchTextMax = sizeof text;
-  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
-  return text;
-}
-
 bool HasState(HWND tree, HTREEITEM item, UINT state) {
   return (SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), state) & state) != 0;
 }
@@ -132,30 +116,17 @@ std::string Outline(HWND dialog) {
   return text;
 }
 
-// The item at a path of captions from the root, such as {"Menu", "Tools"}.
+// The item at a path of captions from the root; the test fails when it is missing.
 HTREEITEM Find(HWND dialog, const std::vector<std::string>& path) {
-  const HWND tree = Tree(dialog);
-  HTREEITEM item = nullptr;
-  for (const std::string& caption : path) {
-    HTREEITEM child = item ? Next(tree, item, TVGN_CHILD) : Next(tree, nullptr, TVGN_ROOT);
-    while (child && Caption(tree, child) != caption) child = Next(tree, child, TVGN_NEXT);
-    EXPECT_NE(child, nullptr) << "no item " << caption;
-    item = child;
-  }
+  const HTREEITEM item = FindItem(dialog, path);
+  EXPECT_TRUE(item || path.empty()) << "no item " << path.back();
   return item;
 }
 
 HTREEITEM Selected(HWND dialog) { return Next(Tree(dialog), nullptr, TVGN_CARET); }
 
 void Select(HWND dialog, const std::vector<std::string>& path) {
-  SendMessageA(Tree(dialog), TVM_SELECTITEM, TVGN_CARET,
-               reinterpret_cast<LPARAM>(path.empty() ? nullptr : Find(dialog, path)));
-}
-
-// The tree view's double-click notification, as the control sends it.
-void NotifyDoubleClick(HWND dialog) {
-  NMHDR header = {Tree(dialog), IDC_MENU_TREE, static_cast<UINT>(NM_DBLCLK)};
-  SendMessageA(dialog, WM_NOTIFY, IDC_MENU_TREE, reinterpret_cast<LPARAM>(&header));
+  SelectItem(dialog, path.empty() ? nullptr : Find(dialog, path));
 }
 
 // A real double-click with the mouse on the item's caption. The clicks are
@@ -176,15 +147,7 @@ void DoubleClickItem(HWND dialog, const std::vector<std::string>& path) {
   SendInput(4, clicks, sizeof(INPUT));
 }
 
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-void Type(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
-
-std::string Text(HWND dialog, int id) {
-  char text[512] = "";
-  GetDlgItemTextA(dialog, id, text, sizeof text);
-  return text;
-}
 
 // Which of the entry dialog's kind buttons are checked: "C", "W", "E" or "".
 std::string CheckedKinds(HWND dialog) {

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <initializer_list>
 #include <vector>
 
 namespace dravlin {
@@ -96,7 +95,7 @@ inline INPUT Key(WORD virtualKey, bool up) {
   return input;
 }
 
-inline void SendKeys(std::initializer_list<WORD> keys) {
+inline void SendKeys(const std::vector<WORD>& keys) {
   std::vector<INPUT> inputs;
   for (WORD key : keys) {
     inputs.push_back(Key(key, false));
