@@ -47,6 +47,20 @@ add_executable(host_sim WIN32 tools/host_sim_main.cpp)
 target_link_libraries(host_sim PRIVATE host_simulator ${WIN32_STATIC_LINK})
 add_dependencies(host_sim dravlin)
 
+# The soak: a host client and a user acting at random for a chosen time.
+add_executable(dravlin_soak
+  tools/soak/main.cpp
+  tools/soak/supervisor.cpp
+  tools/soak/soak.cpp
+  tools/soak/link_steps.cpp
+  tools/soak/menu_steps.cpp
+  tools/soak/dialog_steps.cpp
+  tools/soak/file_steps.cpp
+  tools/soak/menu_model.cpp
+)
+target_link_libraries(dravlin_soak PRIVATE host_simulator ${WIN32_STATIC_LINK})
+add_dependencies(dravlin_soak dravlin shell_handler)
+
 add_subdirectory(tests/wine)
 add_subdirectory(bench)
 

@@ -10,11 +10,10 @@ out=$build/demo
 
 "$top/scripts/setup.sh"
 . "$top/scripts/wine-env.sh"
+. "$top/scripts/cross-build.sh"
 
 echo "Building the 32-bit plug-in"
-cmake -S "$top" -B "$build/i686" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/i686" -j"$(nproc)" --target host_sim dravlin >/dev/null
+cross_build i686 host_sim dravlin >/dev/null
 
 rm -rf "$out" && mkdir -p "$out/settings"
 cp "$top/demo/dravlin.ini" "$out/settings/"

@@ -2,8 +2,8 @@
 # Runs every test: installs what is missing, builds the native core with its unit
 # tests, the shipped 32-bit plug-in and a 64-bit build of the same code, and runs
 # the unit tests (also under sanitizers), a short fuzzing run, the check of the
-# shipped module, the Wine tests against both builds and the check of the
-# release archive.
+# shipped module, the Wine tests against both builds, a one-minute soak of the
+# shipped module and the check of the release archive.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${DRAVLIN_BUILD_DIR:-$top/build}
@@ -22,6 +22,7 @@ stage() {
 stage "installing what is missing"
 "$top/scripts/setup.sh"
 . "$top/scripts/wine-env.sh"
+. "$top/scripts/cross-build.sh"
 
 stage "native core and unit tests"
 cmake -S "$top" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -39,9 +40,7 @@ stage "fuzz targets of the core, 20 s each"
 
 for arch in i686 x86_64; do
   stage "cross build, $arch"
-  cmake -S "$top" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build/$arch" -j"$jobs"
+  cross_build "$arch"
 done
 
 stage "the shipped module"
@@ -54,6 +53,9 @@ display=(xvfb-run -a -s "-screen 0 1280x1024x24")
 
 stage "Wine tests, 32-bit build (the shipped module)"
 "${display[@]}" ctest --test-dir "$build/i686" --output-on-failure -L wine
+
+stage "soak of the 32-bit build, one minute"
+"$top/scripts/soak.sh" 60
 
 stage "Wine tests, 64-bit build"
 "${display[@]}" ctest --test-dir "$build/x86_64" --output-on-failure -L wine

@@ -14,6 +14,9 @@ make_wine_prefix() {
   export WINELOADER=/usr/lib/wine/wine64
   "$WINELOADER" wineboot -i >/dev/null 2>&1
   "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # A crash ends the program with the debugger's report instead of waiting on
+  # a crash dialog that nobody sees.
+  "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # Whatever wineboot left running holds a desktop without a display; the next
   # program must start its own on the display it is given.
   /usr/lib/wine/wineserver -k 2>/dev/null || true
