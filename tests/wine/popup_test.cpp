@@ -7,6 +7,7 @@
 
 #include "menufile/file_io.h"
 #include "tests/wine/menu_watcher.h"
+#include "tests/wine/page_heap.h"
 #include "tests/wine/plugin_fixture.h"
 #include "tests/wine/screenshot.h"
 
@@ -277,6 +278,76 @@ TEST_F(OpenMenuTest, StartEntryPointWhileTheMenuIsOpenReplacesTheWindowAfterward
             Printable(InformationLines() + EncodeWireMessage(5, "Hello, all")));
   ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines(); }));
   EXPECT_EQ(PluginWindows().size(), 1u);
+}
+
+TEST_F(OpenMenuTest, UnloadInsideTheMenuAfterAStopLeavesNothingBehind) {
+  ActWhileOpen([&] {
+    host_.CloseConnection();
+    host_.UnloadPlugin();
+    EXPECT_NE(GetModuleHandleA("dravlin.dll"), nullptr) << "unmapped under the open menu";
+  });
+  EXPECT_TRUE(WaitFor([] { return !GetModuleHandleA("dravlin.dll"); })) << "the unload never happened";
+  EXPECT_TRUE(PluginWindows().empty());
+  FocusTextField();
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  EXPECT_TRUE(watcher.opened.empty()) << "a hook outlived the module";
+}
+
+// A copy of the plug-in under another file name, started before ours with
+// Insert as its trigger key: its hook runs inside ours, so that its menu runs
+// inside our call of the next hook. Our copy allocates from a heap in which
+// freed blocks cannot be read.
+class HookChainTest : public PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    const std::string copy = neighbourDirectory_ + "dravlin_neighbour.dll";
+    ASSERT_TRUE(CopyFileA(PluginPath().c_str(), copy.c_str(), FALSE));
+    std::ofstream(neighbourDirectory_ + "dravlin.ini", std::ios::binary)
+        << "[general]\r\nVirtKey=45\r\n[folder0]\r\nCount=1\r\nCapt1=n\r\nCommand1=n\r\n";
+    ASSERT_TRUE(neighbour_.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
+    ASSERT_TRUE(neighbour_.LoadPlugin(copy));
+    ASSERT_EQ(neighbour_.StartPlugin(), 1);
+    ASSERT_TRUE(WaitFor(
+        [&] { return neighbour_.HasOpenConnection() && neighbour_.Connections().back().received == InformationLines(); }));
+    ASSERT_EQ(PageHeap::Redirect(host_.Plugin()), 4);
+    StartAndWaitForAnswer();
+  }
+
+  // Opens the neighbour's menu from its text field; hostActs runs inside it.
+  void InsideTheNeighboursMenu(const std::function<void()>& hostActs) {
+    SetForegroundWindow(neighbour_.MainWindow());
+    SetFocus(neighbour_.TextField());
+    PumpMessagesFor(50);
+    MenuWatcher watcher;
+    watcher.whileOpen = [&](int tick) {
+      if (tick == 1) hostActs();
+      if (tick == 20) EndMenu();
+    };
+    SendKeys({VK_INSERT});
+    WaitFor([&] { return !watcher.opened.empty() && !VisibleMenuWindow(); });
+    PumpMessagesFor(300);
+    EXPECT_EQ(watcher.opened.size(), 1u);
+    EXPECT_EQ(PageHeap::FreedBlockFaults(), 0) << "a freed block was read";
+    EXPECT_TRUE(HeapsAreSound());
+  }
+
+  std::string neighbourDirectory_ = MakeTempDirectory();
+  HostSimulator neighbour_{neighbourDirectory_};
+};
+
+TEST_F(HookChainTest, LinkClosedInsideANeighboursMenuStopsOnlyUs) {
+  InsideTheNeighboursMenu([&] { host_.CloseConnection(); });
+  EXPECT_TRUE(WaitFor([] { return PluginWindows().size() == 1; }));
+  EXPECT_TRUE(neighbour_.HasOpenConnection());
+}
+
+TEST_F(HookChainTest, StartInsideANeighboursMenuReplacesOurWindow) {
+  InsideTheNeighboursMenu([&] { host_.StartPlugin(); });
+  EXPECT_TRUE(WaitFor([&] { return host_.Connections().size() == 2 && Received() == InformationLines(); }));
+  EXPECT_TRUE(WaitFor([&] { return host_.Connections().front().closedByPlugin; }));
+  EXPECT_TRUE(WaitFor([] { return PluginWindows().size() == 2; }));
 }
 
 class ShellPopupTest : public PopupTest {
