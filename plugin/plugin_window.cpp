@@ -97,6 +97,8 @@ LRESULT PluginWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_MEASUREITEM: return OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
     case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_COMMAND: return HandleMenuCommand(wParam, lParam);
+    case WM_MENUCHAR:
+      return AnswerMenuChar(Handle(), reinterpret_cast<HMENU>(lParam), static_cast<char>(LOWORD(wParam)), tables_);
     default: return DefaultProcessing(message, wParam, lParam);
   }
 }
@@ -240,7 +242,8 @@ void PluginWindow::BuildFrom(const ProfileFile& file) {
   if (!file.Readable()) return;
   DestroyPopupMenus(folderMenus_);
   tables_ = PlanMenuTables(ReadMenuDefinition(file));
-  folderMenus_ = CreatePopupMenus(tables_);
+  menusAsText_ = ScreenReaderRunning();
+  folderMenus_ = CreatePopupMenus(tables_, menusAsText_);
 }
 
 const ItemRecord* PluginWindow::RecordFor(ULONG_PTR itemData) const {
@@ -273,6 +276,7 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   const auto at = TriggerMenuPoint(hostWindow_, TriggerKey(), virtualKey, keystrokeFlags);
   if (!at) return;
   triggerPressServed_ = isTriggerKey;
+  SuitScreenReader();
   const ModulePin pin;
   // Ends after the last use of a member: its end deletes the object when the
   // window went while the menu was open.
@@ -280,6 +284,15 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   menuOpen_ = true;
   TrackPopupMenu(RootMenu(), 0, at->x, at->y, 0, Handle(), nullptr);
   menuOpen_ = false;
+}
+
+void PluginWindow::SuitScreenReader() {
+  // A reader started or stopped since the build; not every system tells the
+  // window so.
+  if (ScreenReaderRunning() == menusAsText_) return;
+  menusAsText_ = !menusAsText_;
+  DestroyPopupMenus(folderMenus_);
+  folderMenus_ = CreatePopupMenus(tables_, menusAsText_);
 }
 
 LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {

@@ -72,6 +72,9 @@ class PluginWindow : public Window {
   // Opens the root menu at the caret when the keystroke, already passed on to
   // the next hook, is a press of the trigger key in a text field of the host.
   void OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags);
+  // Makes the menus text items while a screen reader runs, owner-drawn ones
+  // otherwise.
+  void SuitScreenReader();
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnPostDestroy() override;
@@ -105,6 +108,7 @@ class PluginWindow : public Window {
   std::vector<MenuHandle> folderMenus_;
   MenuTables tables_;
   bool menuOpen_ = false;            // TrackPopupMenu is running
+  bool menusAsText_ = false;         // built for a screen reader
   bool triggerPressServed_ = false;  // the trigger key's press has opened the menu
   int nestedLoops_ = 0;              // NestedLoop objects on the stack
   std::vector<Request> deferred_;    // asked for while a nested loop ran
