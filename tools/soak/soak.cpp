@@ -51,6 +51,19 @@ std::string ModuleAt(const void* address) {
   return path;
 }
 
+// Each window with the module its window procedure lies in, which tells a
+// window of an unloaded module from one of the loaded copy.
+std::string DescribeWindows(const std::vector<HWND>& windows) {
+  std::string text = std::to_string(windows.size());
+  for (const HWND window : windows) {
+    const std::string module = ModuleAt(reinterpret_cast<const void*>(GetWindowLongPtrA(window, GWLP_WNDPROC)));
+    char handle[32];
+    std::snprintf(handle, sizeof handle, "%p", static_cast<void*>(window));
+    text += std::string("; ") + handle + " run by " + (module.empty() ? "no module" : module);
+  }
+  return text;
+}
+
 void RegisterShellHandler() {
   const std::string command = "\"" + ProgramDirectory() + "shell_handler.exe\" \"%1\"";
   for (const char* scheme : {"http\\shell\\open\\command", "mailto\\shell\\open\\command"})
@@ -122,6 +135,7 @@ const std::vector<Soak::StepKind>& Soak::Kinds() {
 Soak::Soak(const SoakOptions& options)
     : options_(options), random_(options.seed), workDirectory_(MakeTempDirectory()) {
   current_ = this;
+  hostThread_ = GetCurrentThreadId();
   AddVectoredExceptionHandler(1, OnFirstChanceFault);
   SetUnhandledExceptionFilter(OnCrash);
   scratchPath_ = workDirectory_ + "shape.ini";
@@ -217,9 +231,10 @@ LONG WINAPI Soak::OnCrash(EXCEPTION_POINTERS* exception) {
   const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
   const std::string module = ModuleAt(record.ExceptionAddress);
   char text[MAX_PATH + 100];
-  std::snprintf(text, sizeof text, "the process crashed: exception 0x%08lX at %p (%s)",
+  std::snprintf(text, sizeof text, "the process crashed: exception 0x%08lX at %p (%s) on %s",
                 static_cast<unsigned long>(record.ExceptionCode), record.ExceptionAddress,
-                module.empty() ? "in no module" : module.c_str());
+                module.empty() ? "in no module" : module.c_str(),
+                GetCurrentThreadId() == current_->hostThread_ ? "the host's thread" : "another thread");
   current_->Fail(text);
 }
 
@@ -254,7 +269,7 @@ void Soak::CheckAnswers(PluginCopy& copy) {
   WaitForQuietLink(copy);
   if (!copy.host->HasOpenConnection()) Fail(name + ": the plug-in closed its link");
   if (!WaitFor([&] { return PluginWindowsOf(copy).size() == 1; }, 10000))
-    Fail(name + ": " + std::to_string(PluginWindowsOf(copy).size()) + " plug-in windows where one runs");
+    Fail(name + ": plug-in windows where one runs: " + DescribeWindows(PluginWindowsOf(copy)));
   const std::string before = copy.Received();
   SendBytes(copy, EncodeWireMessage(kSettingsDirectoryCode, copy.settingsDirectory) + EncodeWireMessage(kCodeStart, ""));
   const std::string expected = before + InformationLines();

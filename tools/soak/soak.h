@@ -192,6 +192,7 @@ class Soak {
   std::string stepLine_;
   DWORD stepStart_ = 0;
   std::map<std::string, int> taken_;
+  DWORD hostThread_ = 0;
   static inline Soak* current_ = nullptr;
 };
 
