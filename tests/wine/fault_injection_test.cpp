@@ -5,7 +5,6 @@
 // host client's window keeps answering and no menu is lost.
 #include <winsock2.h>
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -21,21 +20,13 @@
 #include "popup/menu_tables.h"
 #include "res/resource.h"
 #include "tests/wine/menu_watcher.h"
+#include "tests/wine/modal_steps.h"
 #include "tests/wine/plugin_fixture.h"
 
 namespace dravlin {
 namespace {
 
 const std::string S(1, kWireSeparator);
-
-// The process's private bytes (its commit charge), the memory the plug-in
-// could make grow. Wine gives them here but not as PrivateUsage.
-SIZE_T PrivateBytes() {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PagefileUsage;
-}
 
 // Asks a window from another thread, again and again, whether it answers, and
 // keeps the longest wait. The window's thread answers whenever it looks at its
@@ -295,8 +286,6 @@ TEST_F(FaultInjectionTest, HostileMenuFilesGiveABoundedMenuAndNoHang) {
   }
 }
 
-const char kConfigTitle[] = "Configure Dravlin";
-
 std::string Environment(const char* name) {
   char value[MAX_PATH] = "";
   const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
@@ -422,42 +411,6 @@ TEST_F(FaultInjectionTest, SaveEndedAtRandomMomentsLeavesTheOldOrTheNewMenu) {
   std::printf("%d saves of %zu bytes ended (a save takes %lu ms): %d left the old menu, %d the new; "
               "%d ended before the new file replaced the old\n",
               trials, newMenu.size(), saveMs, oldKept, newWritten, whileWriting);
-}
-
-// Steps taken from a timer, which the modal loops of the dialog and its
-// message box dispatch: each runs once, when its condition first holds.
-class Steps {
- public:
-  struct Step {
-    std::function<bool()> ready;
-    std::function<void()> act;
-  };
-  explicit Steps(std::vector<Step> steps) : steps_(std::move(steps)) {
-    current_ = this;
-    timer_ = SetTimer(nullptr, 0, 20, Tick);
-  }
-  ~Steps() {
-    KillTimer(nullptr, timer_);
-    current_ = nullptr;
-  }
-  std::size_t Taken() const { return next_; }
-
- private:
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Steps* self = current_;
-    if (!self || self->next_ == self->steps_.size() || !self->steps_[self->next_].ready()) return;
-    self->steps_[self->next_++].act();
-  }
-
-  static inline Steps* current_ = nullptr;
-  std::vector<Step> steps_;
-  std::size_t next_ = 0;
-  UINT_PTR timer_ = 0;
-};
-
-HWND ShownDialog(const char* title) {
-  const HWND dialog = FindWindowA("#32770", title);
-  return dialog && IsWindowVisible(dialog) && IsWindowEnabled(dialog) ? dialog : nullptr;
 }
 
 TEST_F(FaultInjectionTest, SaveWhileAnotherProcessHoldsTheFileKeepsItAndTheDialog) {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+#include <windows.h>
+#include <psapi.h>
+
 #include <string>
 #include <vector>
 
@@ -68,6 +72,15 @@ inline bool HeapsAreSound() {
   for (DWORD i = 0; i < count && i < 256; ++i)
     if (!HeapValidate(heaps[i], 0, nullptr)) return false;
   return true;
+}
+
+// The process's private bytes (its commit charge), the memory the plug-in
+// could make grow. Wine gives them here but not as PrivateUsage.
+inline SIZE_T PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PagefileUsage;
 }
 
 class PluginTest : public ::testing::Test {
