@@ -190,7 +190,7 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, std::vector<M
   t[kCommit] = Now() - begin;
   begin = Now();
   DestroyPopupMenus(running);
-  running = CreatePopupMenus(PlanMenuTables(ReadMenuDefinition(file)));
+  running = CreatePopupMenus(PlanMenuTables(ReadMenuDefinition(file)), false);
   t[kRebuild] = Now() - begin;
   // The dialog's window goes first, then its tree and entry table with it.
   begin = Now();
@@ -203,7 +203,7 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, std::vector<M
 
 PhaseTimes TimePhases(HMODULE plugin, const std::string& path, const std::string& bytes) {
   std::vector<PhaseTimes> runs;
-  std::vector<MenuHandle> running = CreatePopupMenus(PlanMenuTables(ReadMenuDefinition(ProfileFile(path))));
+  std::vector<MenuHandle> running = CreatePopupMenus(PlanMenuTables(ReadMenuDefinition(ProfileFile(path))), false);
   for (int i = 0; i < kRepeats; ++i) {
     WriteBytes(path, bytes);
     runs.push_back(TimePhasesOnce(plugin, path, running));

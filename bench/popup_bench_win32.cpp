@@ -43,7 +43,7 @@ void BuildRow(const std::string& path, const MenuDefinition& menu) {
   std::size_t items = 0;
   const double ours = MedianSeconds([&] {
     const MenuTables tables = PlanMenuTables(ReadMenuDefinition(ProfileFile(path)));
-    std::vector<MenuHandle> menus = CreatePopupMenus(tables);
+    std::vector<MenuHandle> menus = CreatePopupMenus(tables, false);
     items = ItemCount(menus);
     DestroyPopupMenus(menus);
   });
@@ -51,7 +51,7 @@ void BuildRow(const std::string& path, const MenuDefinition& menu) {
   const std::size_t expectedItems = PlannedItemCount(planned);
   // The Win32 menus' share of the build, which the platform decides.
   const double menusOnly = MedianSeconds([&] {
-    std::vector<MenuHandle> menus = CreatePopupMenus(planned);
+    std::vector<MenuHandle> menus = CreatePopupMenus(planned, false);
     DestroyPopupMenus(menus);
   });
 
@@ -60,7 +60,7 @@ void BuildRow(const std::string& path, const MenuDefinition& menu) {
   const CappedTiming platform = RunCapped(kBuildBudgetSeconds, ValuesRead(menu), [&](Budget& budget) {
     platformRead = ReadValueByValue(path, budget);
     const MenuTables tables = PlanMenuTables(platformRead);
-    std::vector<MenuHandle> menus = CreatePopupMenus(tables);
+    std::vector<MenuHandle> menus = CreatePopupMenus(tables, false);
     platformItems = ItemCount(menus);
     DestroyPopupMenus(menus);
   });

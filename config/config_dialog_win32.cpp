@@ -6,8 +6,6 @@
 #include "menufile/file_io.h"
 #include "menufile/menu_definition.h"
 #include "menufile/profile_file.h"
-#include "plugin/application.h"
-#include "plugin/plugin_window.h"
 #include "res/resource.h"
 
 namespace dravlin {
@@ -43,14 +41,25 @@ INT_PTR ConfigDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 
 BOOL ConfigDialog::OnInitDialog() {
   tree_ = ConfigTreeView(Control(IDC_MENU_TREE));
-  if (LoadTree()) return TRUE;
-  // An empty tree shown in place of the menu would replace it on OK. The
-  // dialog is not on the screen yet; the box belongs to the host's window.
-  const std::string text = "The menu could not be read from\n" + MenuFilePath() +
-                           "\n\nIt is left as it is; close any program that holds it and try again.";
+  const ProfileFile file(MenuFilePath());
+  if (file.Exact()) LoadTree(file);
+  else RefuseFile(file);
+  return TRUE;
+}
+
+void ConfigDialog::RefuseFile(const ProfileFile& file) {
+  // An empty tree shown in place of the menu would replace it on OK, and a
+  // tree of look-alike characters would change every value it shows.
+  const std::string text =
+      file.Readable()
+          ? "The menu in\n" + file.Path() +
+                "\nholds characters that this system's code page cannot show, so the dialog could not "
+                "save it without changing them.\n\nIt is left as it is; edit it with a text editor."
+          : "The menu could not be read from\n" + file.Path() +
+                "\n\nIt is left as it is; close any program that holds it and try again.";
+  // The dialog is not on the screen yet; the box belongs to the host's window.
   MessageBoxA(GetWindow(Handle(), GW_OWNER), text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
   EndDialog(Handle(), IDCANCEL);
-  return TRUE;
 }
 
 INT_PTR ConfigDialog::OnCommand(int id, int notifyCode) {
@@ -151,20 +160,16 @@ void ConfigDialog::OnOk() {
     ShowMessage("The menu could not be saved to\n" + MenuFilePath(), MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  // The running menu shows what was saved, without reading it back.
-  if (PluginWindow* window = Application().MainWindow()) window->BuildPopupMenu(std::move(file));
+  saved_ = std::move(file);
   Dialog::OnOk();
 }
 
-bool ConfigDialog::LoadTree() {
-  const ProfileFile file(MenuFilePath());
-  if (!file.Exact()) return false;
+void ConfigDialog::LoadTree(const ProfileFile& file) {
   const MenuDefinition menu = ReadMenuDefinition(file);
   const TriggerKeyChoice choice = ChoiceForTriggerKey(menu.triggerKey);
   for (const KeyButton& key : kKeyButtons)
     if (key.choice == choice) SendMessageA(Control(key.button), BM_SETCHECK, BST_CHECKED, 0);
   LoadConfigTree(menu, tree_, entries_);
-  return true;
 }
 
 bool ConfigDialog::SaveTree(ProfileFile& file) {

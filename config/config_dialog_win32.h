@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -20,6 +21,9 @@ class ConfigDialog : public Dialog {
   // The directory of the menu definition file; "dravlin.ini" is appended to
   // it as it stands.
   void SetSettingsDirectory(std::string directory) { settingsDirectory_ = std::move(directory); }
+
+  // What OK saved, for the running menu to show; nothing after Cancel.
+  std::optional<ProfileFile> TakeSaved() { return std::exchange(saved_, std::nullopt); }
 
   // Gives a folder item its two placeholder items.
   void AddPlaceholders(ConfigTree::Item folder);
@@ -44,9 +48,10 @@ class ConfigDialog : public Dialog {
   // returns 0.
   ConfigTree::Item EditableSelection();
 
-  // Fills the dialog from the file; false, filling nothing, when the file
-  // could not be read in full.
-  bool LoadTree();
+  // Fills the dialog from the file, which must have been read exactly.
+  void LoadTree(const ProfileFile& file);
+  // Ends the dialog before it shows, saying why the file is left alone.
+  void RefuseFile(const ProfileFile& file);
   // Writes the tree into the file, read afresh, and commits it; false when it
   // could not be replaced.
   bool SaveTree(ProfileFile& file);
@@ -54,6 +59,7 @@ class ConfigDialog : public Dialog {
   int ShowMessage(const std::string& text, UINT type);
 
   EntryTable entries_;
+  std::optional<ProfileFile> saved_;
   std::string settingsDirectory_;
   ConfigTreeView tree_;
 };

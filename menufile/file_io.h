@@ -30,7 +30,7 @@ enum class TextEncoding { kAnsi, kUtf16LittleEndian, kUtf16BigEndian };
 struct DecodedText {
   std::string text;  // in the ANSI code page
   TextEncoding encoding = TextEncoding::kAnsi;
-  bool exact = true;  // false when characters had no form in the code page
+  bool exact = true;  // false when characters had no exact form in the code page
 };
 
 // The text the platform's ANSI profile functions see in a file: after a UTF-16
@@ -43,7 +43,8 @@ DecodedText DecodeProfileText(const std::string& bytes);
 std::string EncodeProfileText(const std::string& text, TextEncoding encoding);
 
 // Conversions between UTF-16 and the ANSI code page, as the platform's A
-// functions make them. exact turns false when a character had no form.
+// functions make them. exact turns false when a character had no exact form
+// (none at all, or only a look-alike).
 std::string ToAnsiCodePage(const std::u16string& text, bool& exact);
 std::u16string FromAnsiCodePage(const std::string& text);
 

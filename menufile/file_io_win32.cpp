@@ -48,13 +48,12 @@ std::string ToAnsiCodePage(const std::u16string& text, bool& exact) {
   if (text.empty()) return {};
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int length = static_cast<int>(text.size());
-  BOOL defaultUsed = FALSE;
   const int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
   std::string ansi(static_cast<std::size_t>(size), '\0');
-  // A UTF-8 code page takes no default character and loses none.
-  if (!WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], size, nullptr, &defaultUsed))
-    WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], size, nullptr, nullptr);
-  exact = !defaultUsed;
+  WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], size, nullptr, nullptr);
+  // The conversion puts look-alikes in place of characters the code page
+  // lacks ("L" for "\u0141") and says nothing of it; only the way back tells.
+  exact = FromAnsiCodePage(ansi) == text;
   return ansi;
 }
 

@@ -56,7 +56,7 @@ bool PluginApplication::InitializeSockets() {
 }
 
 void PluginApplication::Exit() {
-  if (mainWindow_) DestroyWindow(mainWindow_->Handle());
+  PluginWindow::DestroyAll();
   Window::UnregisterWindowClasses();
   if (socketsStarted_) WSACleanup();
   socketsStarted_ = false;

@@ -16,7 +16,7 @@ class PluginApplication {
 
   // Load steps after static construction; false makes the module fail to load.
   bool Initialize(HINSTANCE module);
-  // Unload steps: destroys a running plug-in window, then cleans up sockets.
+  // Unload steps: destroys the plug-in windows, then cleans up sockets.
   void Exit();
 
   DWORD LoadingThreadId() const { return loadingThreadId_; }

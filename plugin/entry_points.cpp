@@ -3,11 +3,13 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "config/config_dialog_win32.h"
 #include "plugin/application.h"
 #include "plugin/plugin_window.h"
+#include "win/module.h"
 
 using dravlin::Application;
 
@@ -53,19 +55,45 @@ std::string SettingsDirectoryOf(const void* request) {
   return directory ? directory : "";
 }
 
+// The dialog on the screen, if any. A second one would hold an older copy of
+// the menu, and its OK would save that over the first one's.
+dravlin::ConfigDialog* g_openDialog = nullptr;
+
+void BringToFront(const dravlin::ConfigDialog& dialog) {
+  // Its property dialog or message box, when one is open above it.
+  if (dialog.Handle()) SetForegroundWindow(GetLastActivePopup(dialog.Handle()));
+}
+
+// Runs the dialog and returns what it saved. The running window stays while
+// the dialog runs: a stop or rebuild asked meanwhile waits for its end.
+std::optional<dravlin::ProfileFile> RunConfigDialog(HWND owner, const void* request) {
+  const dravlin::PluginWindow::NestedLoop loop(Application().MainWindow());
+  dravlin::ConfigDialog dialog;
+  dialog.SetSettingsDirectory(SettingsDirectoryOf(request));
+  g_openDialog = &dialog;
+  dialog.RunModal(owner);
+  g_openDialog = nullptr;
+  return dialog.TakeSaved();
+}
+
 }  // namespace
 
 extern "C" int WINAPI zanConf(HWND owner, int, int, const unsigned char* request) {
+  if (g_openDialog) {
+    BringToFront(*g_openDialog);
+    return 1;
+  }
+  // The host may unload the module from a message dispatched in the dialog.
+  const dravlin::ModulePin pin;
   try {
     // The dialog template names the tree-view class, which must be registered first.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    // The running window stays while the dialog runs, so that its OK never
-    // rebuilds a window that has gone.
-    const dravlin::PluginWindow::NestedLoop loop(Application().MainWindow());
-    dravlin::ConfigDialog dialog;
-    dialog.SetSettingsDirectory(SettingsDirectoryOf(request));
-    dialog.RunModal(owner);
+    std::optional<dravlin::ProfileFile> saved = RunConfigDialog(owner, request);
+    // The running menu shows what was saved, without reading it back; the
+    // window may have been replaced while the dialog ran.
+    dravlin::PluginWindow* window = Application().MainWindow();
+    if (saved && window) window->BuildPopupMenu(std::move(*saved));
   } catch (...) {
     // Nothing may cross into the host; the dialog has written the file or not.
   }

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "menufile/file_io.h"
@@ -22,15 +23,18 @@ const char kWindowClass[] = "DravlinPluginWindow";
 constexpr UINT kDeferredRequests = WM_APP + 1;
 constexpr LPARAM kKeyReleasedBit = 0x80000000;
 
-PluginWindow* g_pluginWindow = nullptr;
+// The window whose keyboard hook is installed.
+PluginWindow* g_hookedWindow = nullptr;
+
+std::vector<PluginWindow*>& LiveWindows() {
+  static std::vector<PluginWindow*> windows;
+  return windows;
+}
 
 // "Tahoma" at 8.5 points for the screen's vertical resolution.
-HFONT CreateMenuFont() {
+HFONT CreateMenuFont(int dpi) {
   LOGFONTA font = {};
-  {
-    WindowDc screen(nullptr);
-    font.lfHeight = -(GetDeviceCaps(screen.Get(), LOGPIXELSY) * 85 / 720);
-  }
+  font.lfHeight = -(dpi * 85 / 720);
   font.lfCharSet = DEFAULT_CHARSET;
   lstrcpynA(font.lfFaceName, "Tahoma", LF_FACESIZE);
   return CreateFontIndirectA(&font);
@@ -48,8 +52,6 @@ bool RegisterPluginWindowClass() {
 
 }  // namespace
 
-PluginWindow* CurrentPluginWindow() { return g_pluginWindow; }
-
 PluginWindow* PluginWindow::Create(HWND hostWindow, unsigned port) {
   auto* window = new PluginWindow(hostWindow, port);
   RegisterPluginWindowClass();
@@ -64,12 +66,22 @@ PluginWindow* PluginWindow::Create(HWND hostWindow, unsigned port) {
 
 PluginWindow::PluginWindow(HWND hostWindow, unsigned port)
     : hostWindow_(hostWindow), port_(port) {
-  g_pluginWindow = this;
-  menuFont_.Reset(CreateMenuFont());
+  LiveWindows().push_back(this);
+  menuFont_.Reset(CreateMenuFont(dpi_));
 }
 
 PluginWindow::~PluginWindow() {
-  if (g_pluginWindow == this) g_pluginWindow = nullptr;
+  RemoveHook();
+  DestroyPopupMenus(folderMenus_);
+  auto& live = LiveWindows();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
+}
+
+void PluginWindow::DestroyAll() {
+  // A window of another thread is destroyed by that thread; the module's last
+  // reference may go on a thread of its own (see ModulePin).
+  for (const PluginWindow* window : std::vector<PluginWindow*>(LiveWindows()))
+    if (window->Handle()) SendMessageTimeoutA(window->Handle(), WM_CLOSE, 0, 0, SMTO_BLOCK, 5000, nullptr);
 }
 
 LRESULT PluginWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -82,6 +94,8 @@ LRESULT PluginWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_MEASUREITEM: return OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
     case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_COMMAND: return HandleMenuCommand(wParam, lParam);
+    case WM_MENUCHAR:
+      return AnswerMenuChar(Handle(), reinterpret_cast<HMENU>(lParam), static_cast<char>(LOWORD(wParam)), tables_);
     default: return DefaultProcessing(message, wParam, lParam);
   }
 }
@@ -96,12 +110,38 @@ LRESULT PluginWindow::OnCreate(WPARAM wParam, LPARAM lParam) {
 LRESULT PluginWindow::OnStartRequest() {
   hostLink_->SendInformationLine(kPluginName);
   hostLink_->SendInformationLine(kCreditsLine);
-  // A repeated start replaces the hook; the earlier one must not live on.
-  hook_.Reset();
-  hook_.Reset(SetWindowsHookExA(WH_KEYBOARD, TriggerHookProcedure, ModuleInstance(),
-                                Application().LoadingThreadId()));
+  InstallHook();
   BuildPopupMenu();
   return 0;
+}
+
+void PluginWindow::InstallHook() {
+  // A repeated start replaces the hook; the earlier one must not live on.
+  RemoveHook();
+  hook_.Reset(SetWindowsHookExA(WH_KEYBOARD, HookProcedure, ModuleInstance(), Application().LoadingThreadId()));
+  if (hook_.Get()) g_hookedWindow = this;
+}
+
+void PluginWindow::RemoveHook() {
+  hook_.Reset();
+  if (g_hookedWindow == this) g_hookedWindow = nullptr;
+}
+
+LRESULT CALLBACK PluginWindow::HookProcedure(int code, WPARAM virtualKey, LPARAM keystrokeFlags) {
+  PluginWindow* window = g_hookedWindow;
+  if (!window) return CallNextHookEx(nullptr, code, virtualKey, keystrokeFlags);
+  // A hook further down may run a modal loop in which the host stops or
+  // restarts the plug-in; the window must outlive this call.
+  NestedLoop loop(window);
+  const LRESULT result = CallNextHookEx(window->hook_.Get(), code, virtualKey, keystrokeFlags);
+  // A keystroke only peeked at (HC_NOREMOVE) is reported again when it is
+  // taken from the queue; acting on both would open the menu twice.
+  if (code != HC_ACTION) return result;
+  try {
+    window->OnKeystroke(virtualKey, keystrokeFlags);
+  } catch (...) {
+  }
+  return result;
 }
 
 LRESULT PluginWindow::OnStopRequest() {
@@ -110,6 +150,7 @@ LRESULT PluginWindow::OnStopRequest() {
 }
 
 void PluginWindow::Stop() {
+  RemoveHook();
   if (nestedLoops_ > 0) return Defer(Request::kStop);
   if (hostLink_) hostLink_->Close();
   DestroyWindow(Handle());
@@ -130,7 +171,7 @@ void PluginWindow::Defer(Request request) {
 
 void PluginWindow::OnNestedLoopEnd() {
   if (--nestedLoops_ > 0) return;
-  if (!Handle()) return DeleteAfterDestroy();
+  if (!Handle()) return DeleteIfDone();
   // Posted rather than run here: the popup menu posts the chosen command as it
   // closes, and that command belongs to the menu the user saw.
   if (!deferred_.empty()) PostMessageA(Handle(), kDeferredRequests, 0, 0);
@@ -158,20 +199,15 @@ LRESULT PluginWindow::OnDestroy() {
 }
 
 void PluginWindow::OnPostDestroy() {
-  hook_.Reset();
-  // A loop of ours still on the stack may be tracking the menus, and returns
-  // into this object: both stay until it has returned.
-  if (nestedLoops_ > 0) {
-    hostLink_.reset();
-    return;
-  }
-  DeleteAfterDestroy();
+  RemoveHook();
+  hostLink_.reset();
+  DeleteIfDone();
 }
 
-void PluginWindow::DeleteAfterDestroy() {
-  DestroyPopupMenus(folderMenus_);
-  hostLink_.reset();
-  delete this;
+void PluginWindow::DeleteIfDone() {
+  // A loop of ours still on the stack may be tracking the menus, and returns
+  // into this object: both stay until it has returned.
+  if (!Handle() && nestedLoops_ == 0) delete this;
 }
 
 void PluginWindow::BuildPopupMenu() {
@@ -203,7 +239,8 @@ void PluginWindow::BuildFrom(const ProfileFile& file) {
   if (!file.Readable()) return;
   DestroyPopupMenus(folderMenus_);
   tables_ = PlanMenuTables(ReadMenuDefinition(file));
-  folderMenus_ = CreatePopupMenus(tables_);
+  menusAsText_ = ScreenReaderRunning();
+  folderMenus_ = CreatePopupMenus(tables_, menusAsText_);
 }
 
 const ItemRecord* PluginWindow::RecordFor(ULONG_PTR itemData) const {
@@ -212,12 +249,12 @@ const ItemRecord* PluginWindow::RecordFor(ULONG_PTR itemData) const {
 
 LRESULT PluginWindow::OnMeasureItem(MEASUREITEMSTRUCT* request) {
   if (const ItemRecord* record = RecordFor(request->itemData))
-    MeasureMenuItem(Handle(), menuFont_.Get(), *record, *request);
+    MeasureMenuItem(Handle(), menuFont_.Get(), dpi_, *record, *request);
   return TRUE;
 }
 
 LRESULT PluginWindow::OnDrawItem(const DRAWITEMSTRUCT* request) {
-  if (const ItemRecord* record = RecordFor(request->itemData)) DrawMenuItem(menuFont_.Get(), *record, *request);
+  if (const ItemRecord* record = RecordFor(request->itemData)) DrawMenuItem(menuFont_.Get(), dpi_, *record, *request);
   return TRUE;
 }
 
@@ -230,11 +267,14 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   if (!IsFirstKeyDown(flags)) return;
   // Wine's menu loop sees the trigger's key-down again, and after the menu
   // the held key's repeats arrive unflagged; one press opens one menu, and
-  // never a menu inside the open one, as on Windows.
-  if (menuOpen_ || (isTriggerKey && triggerPressServed_) || !RootMenu()) return;
+  // never a menu inside the open one, as on Windows. A window that lost its
+  // hook while the next hook ran is on its way out.
+  if (menuOpen_ || (isTriggerKey && triggerPressServed_) || !RootMenu() || !hook_.Get()) return;
   const auto at = TriggerMenuPoint(hostWindow_, TriggerKey(), virtualKey, keystrokeFlags);
   if (!at) return;
   triggerPressServed_ = isTriggerKey;
+  SuitScreenReader();
+  const ModulePin pin;
   // Ends after the last use of a member: its end deletes the object when the
   // window went while the menu was open.
   NestedLoop loop(this);
@@ -243,8 +283,18 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   menuOpen_ = false;
 }
 
+void PluginWindow::SuitScreenReader() {
+  // A reader started or stopped since the build; not every system tells the
+  // window so.
+  if (ScreenReaderRunning() == menusAsText_) return;
+  menusAsText_ = !menusAsText_;
+  DestroyPopupMenus(folderMenus_);
+  folderMenus_ = CreatePopupMenus(tables_, menusAsText_);
+}
+
 LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
   // ShellExecuteA may run a loop of its own (an error box, DDE).
+  const ModulePin pin;
   NestedLoop loop(this);
   const unsigned commandId = LOWORD(wParam);
   MENUITEMINFOA item = {};

@@ -10,6 +10,7 @@
 #include "hostlink/host_link_win32.h"
 #include "menufile/profile_file.h"
 #include "popup/menu_tables.h"
+#include "popup/popup_menu_win32.h"
 #include "win/handles.h"
 #include "win/window.h"
 
@@ -30,13 +31,20 @@ class PluginWindow : public Window {
   void BuildPopupMenu(ProfileFile committed);
 
   // Closes the host link and destroys the window; inside a nested loop, once
-  // that loop has returned.
+  // that loop has returned. The hook goes at once: a window on its way out
+  // opens no menu.
   void Stop();
 
-  // Marks a modal loop that the plug-in runs while it lives (the popup menu, a
-  // shell request, the configuration dialog). While one is on the stack, stops
-  // and rebuilds wait, in the order asked, until the outermost one has
-  // returned, and the object outlives its window until then.
+  // Destroys every plug-in window of the module; the module calls it as it
+  // unloads, possibly from a thread other than the windows' own.
+  static void DestroyAll();
+
+  // Marks a call that may dispatch messages while the window is in use: a
+  // modal loop of the plug-in (the popup menu, a shell request, the
+  // configuration dialog) or the next hook of the chain, which may run one of
+  // its own. While one is on the stack, stops and rebuilds wait, in the order
+  // asked, until the outermost one has returned, and the object outlives its
+  // window until then.
   class NestedLoop {
    public:
     explicit NestedLoop(PluginWindow* window);
@@ -49,18 +57,25 @@ class PluginWindow : public Window {
   };
 
   HWND HostWindow() const { return hostWindow_; }
-  HHOOK Hook() const { return hook_.Get(); }
   // The trigger key and the root menu of the latest build; null before one.
   int TriggerKey() const { return tables_.triggerKey; }
   HMENU RootMenu() const { return folderMenus_.empty() ? nullptr : folderMenus_.front().Get(); }
 
-  // Opens the root menu at the caret when the keystroke, already passed on to
-  // the next hook, is a press of the trigger key in a text field of the host.
-  void OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags);
-
  private:
   PluginWindow(HWND hostWindow, unsigned port);
   ~PluginWindow() override;
+
+  // The keyboard hook of the window that installed it; the hook procedure
+  // gets no context, and one window at a time holds a hook.
+  static LRESULT CALLBACK HookProcedure(int code, WPARAM virtualKey, LPARAM keystrokeFlags);
+  void InstallHook();
+  void RemoveHook();
+  // Opens the root menu at the caret when the keystroke, already passed on to
+  // the next hook, is a press of the trigger key in a text field of the host.
+  void OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags);
+  // Makes the menus text items while a screen reader runs, owner-drawn ones
+  // otherwise.
+  void SuitScreenReader();
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnPostDestroy() override;
@@ -69,7 +84,9 @@ class PluginWindow : public Window {
 
   void Defer(Request request);
   void OnNestedLoopEnd();
-  void DeleteAfterDestroy();
+  // The one place that deletes the object: once its window is gone and no
+  // nested loop will return into it.
+  void DeleteIfDone();
   std::string MenuFilePath() const;
   void BuildFrom(const ProfileFile& file);
 
@@ -84,6 +101,7 @@ class PluginWindow : public Window {
   LRESULT HandleMenuCommand(WPARAM wParam, LPARAM lParam);
   const ItemRecord* RecordFor(ULONG_PTR itemData) const;
 
+  const int dpi_ = ScreenDpi();
   FontHandle menuFont_;
   HookHandle hook_;
   HWND hostWindow_;
@@ -92,13 +110,11 @@ class PluginWindow : public Window {
   std::vector<MenuHandle> folderMenus_;
   MenuTables tables_;
   bool menuOpen_ = false;            // TrackPopupMenu is running
+  bool menusAsText_ = false;         // built for a screen reader
   bool triggerPressServed_ = false;  // the trigger key's press has opened the menu
   int nestedLoops_ = 0;              // NestedLoop objects on the stack
   std::vector<Request> deferred_;    // asked for while a nested loop ran
   std::optional<ProfileFile> committed_;  // what a deferred rebuild is to show, if not the file
 };
-
-// The running plug-in window for the keyboard hook, which gets no context.
-PluginWindow* CurrentPluginWindow();
 
 }  // namespace dravlin

@@ -48,6 +48,16 @@ MenuTables PlanMenuTables(const MenuDefinition& definition) {
   return tables;
 }
 
+std::string KindName(int kind) {
+  switch (kind) {
+    case kFolderKind: return "Folder";
+    case kNormalCommandKind: return "Normal command";
+    case kWebSiteKind: return "Web site";
+    case kEmailAddressKind: return "E-mail address";
+    default: return {};
+  }
+}
+
 EntryAction ActionForCommand(const MenuTables& tables, unsigned commandId, std::size_t itemData) {
   EntryAction action;
   if (commandId < kFirstEntryCommandId || itemData >= tables.items.size()) return action;

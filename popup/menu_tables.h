@@ -53,6 +53,10 @@ struct MenuTables {
 // kMaxPopupMenus, and entries beyond a menu's kMaxMenuItems, are not shown.
 MenuTables PlanMenuTables(const MenuDefinition& definition);
 
+// The name a screen reader speaks for what an item's icon shows: "Folder",
+// "Normal command", "Web site" or "E-mail address"; empty for other kinds.
+std::string KindName(int kind);
+
 // What choosing a menu item does.
 struct EntryAction {
   enum class Type { None, SendCommand, OpenWithShell };

@@ -1,5 +1,8 @@
 #include "popup/popup_menu_win32.h"
 
+#include <algorithm>
+
+#include "popup/mnemonic.h"
 #include "res/resource.h"
 #include "win/module.h"
 
@@ -9,21 +12,51 @@ namespace {
 constexpr int kItemHeight = 20;
 constexpr int kTextIndent = 25;
 constexpr int kIconOffset = 2;
+constexpr int kIconSize = 16;
 
-void AppendPlannedItem(HMENU menu, const PlannedItem& item, const std::vector<MenuHandle>& menus) {
-  const auto data = reinterpret_cast<LPCSTR>(item.itemData);
-  switch (item.type) {
-    case PlannedItem::Type::Folder:
-      AppendMenuA(menu, MF_POPUP | MF_OWNERDRAW, reinterpret_cast<UINT_PTR>(menus[item.submenu].Get()), data);
-      break;
-    case PlannedItem::Type::Entry:
-    case PlannedItem::Type::Cancel:
-      AppendMenuA(menu, MF_OWNERDRAW, item.commandId, data);
-      break;
-    case PlannedItem::Type::Separator:
-      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-      break;
+int Scaled(int pixelsAt96, int dpi) { return MulDiv(pixelsAt96, dpi, 96); }
+
+std::string SpokenCaption(const ItemRecord& record) {
+  const std::string kind = KindName(record.kind);
+  return kind.empty() ? record.caption : record.caption + "\t" + kind;
+}
+
+void AppendPlannedItem(HMENU menu, const PlannedItem& item, const MenuTables& tables,
+                       const std::vector<MenuHandle>& menus, bool asText) {
+  if (item.type == PlannedItem::Type::Separator) {
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    return;
   }
+  const bool folder = item.type == PlannedItem::Type::Folder;
+  const UINT_PTR id = folder ? reinterpret_cast<UINT_PTR>(menus[item.submenu].Get()) : item.commandId;
+  const UINT flags = folder ? MF_POPUP : 0;
+  if (!asText) {
+    AppendMenuA(menu, flags | MF_OWNERDRAW, id, reinterpret_cast<LPCSTR>(item.itemData));
+    return;
+  }
+  AppendMenuA(menu, flags | MF_STRING, id, SpokenCaption(tables.items[item.itemData]).c_str());
+  MENUITEMINFOA data = {};
+  data.cbSize = sizeof data;
+  data.fMask = MIIM_DATA;
+  data.dwItemData = item.itemData;
+  SetMenuItemInfoA(menu, GetMenuItemCount(menu) - 1, TRUE, &data);
+}
+
+bool IsLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
+
+std::string Folded(std::string text) {
+  if (!text.empty()) CharUpperBuffA(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// The caption an item shows, from its record when it is owner-drawn.
+std::string CaptionAt(HMENU menu, int position, const MENUITEMINFOA& item, const MenuTables& tables) {
+  if (item.fType & MFT_SEPARATOR) return {};
+  if (item.fType & MFT_OWNERDRAW)
+    return item.dwItemData < tables.items.size() ? tables.items[item.dwItemData].caption : std::string();
+  char text[512] = "";
+  GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+  return std::string(text).substr(0, std::string(text).find('\t'));
 }
 
 // The icon id for an item; kinds that cannot be resource ids draw no icon.
@@ -35,20 +68,56 @@ int IconIdFor(const ItemRecord& record, bool selected) {
 
 }  // namespace
 
-std::vector<MenuHandle> CreatePopupMenus(const MenuTables& tables) {
+bool ScreenReaderRunning() {
+  BOOL running = FALSE;
+  return SystemParametersInfoA(SPI_GETSCREENREADER, 0, &running, 0) && running;
+}
+
+std::vector<MenuHandle> CreatePopupMenus(const MenuTables& tables, bool asText) {
   std::vector<MenuHandle> menus;
   menus.reserve(tables.menus.size());
   for (std::size_t i = 0; i < tables.menus.size(); ++i) menus.emplace_back(CreatePopupMenu());
   for (std::size_t i = 0; i < tables.menus.size(); ++i)
-    for (const PlannedItem& item : tables.menus[i]) AppendPlannedItem(menus[i].Get(), item, menus);
+    for (const PlannedItem& item : tables.menus[i]) AppendPlannedItem(menus[i].Get(), item, tables, menus, asText);
   return menus;
+}
+
+LRESULT AnswerMenuChar(HWND owner, HMENU menu, char typed, const MenuTables& tables) {
+  std::vector<std::string> mnemonics;
+  int highlighted = -1;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_STATE;
+    GetMenuItemInfoA(menu, i, TRUE, &item);
+    if (item.fState & MFS_HILITE) highlighted = i;
+    mnemonics.push_back(Folded(MnemonicOf(CaptionAt(menu, i, item, tables), IsLeadByte)));
+  }
+  const MnemonicChoice choice = ChooseByMnemonic(mnemonics, Folded(std::string(1, typed)), highlighted);
+  switch (choice.action) {
+    case MnemonicChoice::Action::kExecute:
+      return MAKELRESULT(choice.position, MNC_EXECUTE);
+    case MnemonicChoice::Action::kSelect:
+      // Wine ignores MNC_SELECT; moving the highlight here does the same.
+      if (highlighted >= 0) HiliteMenuItem(owner, menu, highlighted, MF_BYPOSITION | MF_UNHILITE);
+      HiliteMenuItem(owner, menu, choice.position, MF_BYPOSITION | MF_HILITE);
+      return MAKELRESULT(choice.position, MNC_SELECT);
+    case MnemonicChoice::Action::kNone:
+      break;
+  }
+  return MAKELRESULT(0, MNC_IGNORE);
 }
 
 void DestroyPopupMenus(std::vector<MenuHandle>& menus) {
   while (!menus.empty()) menus.pop_back();
 }
 
-void MeasureMenuItem(HWND owner, HFONT menuFont, const ItemRecord& record, MEASUREITEMSTRUCT& request) {
+int ScreenDpi() {
+  WindowDc screen(nullptr);
+  return GetDeviceCaps(screen.Get(), LOGPIXELSY);
+}
+
+void MeasureMenuItem(HWND owner, HFONT menuFont, int dpi, const ItemRecord& record, MEASUREITEMSTRUCT& request) {
   SIZE extent = {0, 0};
   {
     WindowDc windowDc(owner);
@@ -57,11 +126,11 @@ void MeasureMenuItem(HWND owner, HFONT menuFont, const ItemRecord& record, MEASU
     GetTextExtentPoint32A(memoryDc.Get(), record.caption.c_str(), static_cast<int>(record.caption.size()),
                           &extent);
   }
-  request.itemHeight = kItemHeight;
-  request.itemWidth = extent.cx + kTextIndent;
+  request.itemHeight = std::max<LONG>(Scaled(kItemHeight, dpi), extent.cy);
+  request.itemWidth = extent.cx + Scaled(kTextIndent, dpi);
 }
 
-void DrawMenuItem(HFONT menuFont, const ItemRecord& record, const DRAWITEMSTRUCT& request) {
+void DrawMenuItem(HFONT menuFont, int dpi, const ItemRecord& record, const DRAWITEMSTRUCT& request) {
   HDC dc = request.hDC;
   RECT area = request.rcItem;
   const bool selected = (request.itemState & ODS_SELECTED) != 0;
@@ -74,14 +143,17 @@ void DrawMenuItem(HFONT menuFont, const ItemRecord& record, const DRAWITEMSTRUCT
     SelectionGuard font(dc, menuFont);
     SetBkMode(dc, TRANSPARENT);
     RECT text = area;
-    text.left += kTextIndent;
+    text.left += Scaled(kTextIndent, dpi);
     DrawTextA(dc, record.caption.c_str(), static_cast<int>(record.caption.size()), &text,
               DT_SINGLELINE | DT_VCENTER);
   }
   const int iconId = IconIdFor(record, selected);
   if (!iconId) return;
-  if (HICON icon = LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(iconId)))
-    DrawIcon(dc, area.left + kIconOffset, area.top + kIconOffset, icon);
+  // The icon resources hold an image for each size the menu draws.
+  const int size = Scaled(kIconSize, dpi), offset = Scaled(kIconOffset, dpi);
+  const IconHandle icon(static_cast<HICON>(
+      LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+  if (icon.Get()) DrawIconEx(dc, area.left + offset, area.top + offset, icon.Get(), size, size, 0, nullptr, DI_NORMAL);
 }
 
 }  // namespace dravlin

@@ -1,7 +1,5 @@
 #include "popup/trigger_hook_win32.h"
 
-#include "plugin/plugin_window.h"
-
 namespace dravlin {
 namespace {
 
@@ -43,19 +41,6 @@ KeystrokeFacts GatherFacts(HWND hostWindow, int triggerKey, WPARAM virtualKey, L
 std::optional<ScreenPoint> TriggerMenuPoint(HWND hostWindow, int triggerKey, WPARAM virtualKey,
                                             LPARAM keystrokeFlags) {
   return DecideTrigger(GatherFacts(hostWindow, triggerKey, virtualKey, keystrokeFlags));
-}
-
-LRESULT CALLBACK TriggerHookProcedure(int code, WPARAM virtualKey, LPARAM keystrokeFlags) {
-  PluginWindow* window = CurrentPluginWindow();
-  const LRESULT result = CallNextHookEx(window ? window->Hook() : nullptr, code, virtualKey, keystrokeFlags);
-  // A keystroke only peeked at (HC_NOREMOVE) is reported again when it is
-  // taken from the queue; acting on both would open the menu twice.
-  if (code != HC_ACTION || !window) return result;
-  try {
-    window->OnKeystroke(virtualKey, keystrokeFlags);
-  } catch (...) {
-  }
-  return result;
 }
 
 }  // namespace dravlin

@@ -1,4 +1,5 @@
-// The keyboard hook that opens the popup menu at the caret.
+// What the keyboard hook asks the window system about a keystroke, and where
+// the popup menu opens for it.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +9,6 @@
 #include "popup/trigger.h"
 
 namespace dravlin {
-
-LRESULT CALLBACK TriggerHookProcedure(int code, WPARAM virtualKey, LPARAM keystrokeFlags);
 
 // Where the root menu opens for a first key-down, or nothing: the trigger
 // decision over what the window system reports about the keystroke.

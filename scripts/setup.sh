@@ -4,8 +4,9 @@
 # programs. Silent when everything is there. Runs apt as root, or through sudo.
 #
 # Package mirrors are sometimes mid-sync: a failed index does not stop the
-# install, and 32-bit Wine is installed at the versions both architectures
-# share when the i386 index lags behind the amd64 one.
+# install. When the i386 index lags behind the amd64 one, 32-bit Wine takes
+# the i386 builds of the installed amd64 libraries from the archive's pool, or
+# else the versions both architectures share, naming each library taken back.
 set -euo pipefail
 
 packages=(make python3 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix xvfb xauth cmake g++ googletest
@@ -35,31 +36,131 @@ update_indexes() {
     say "some package indexes could not be downloaded (see above); going on with the ones there are"
 }
 
-# Installs only when a simulation removes nothing: a careless resolution of
-# 32-bit Wine removes 64-bit Wine.
-install_without_removals() {
+# Prints the plan of an apt-get command, or, when apt finds none, its reasons
+# on stderr.
+simulate() {
   local plan
-  if ! plan=$(as_root apt-get -s "$@" 2>&1); then return 1; fi
+  if plan=$(as_root apt-get -s "$@" 2>&1); then
+    printf '%s\n' "$plan"
+  else
+    grep -v -e '^Reading ' -e '^Building ' <<<"$plan" >&2
+    return 1
+  fi
+}
+
+# "name:arch new old" for each package a plan installs; old is empty for a
+# package that is not installed yet.
+planned() {
+  sed -nE 's/^Inst ([^ :]+)(:[^ ]+)? (\[([^]]*)\] )?\(([^ ]+) [^)]*\[([^]]+)\]\).*/\1:\6 \5 \4/p'
+}
+
+# "name:arch old new" for each package a plan takes back to an older version.
+taken_back() {
+  local pkg new old
+  while read -r pkg new old; do
+    [ -n "$old" ] && dpkg --compare-versions "$new" lt "$old" && echo "$pkg $old $new"
+  done < <(planned)
+  return 0
+}
+
+# Multi-Arch: same libraries must have one version on both architectures, so
+# an i386 library the plan needs can drag its amd64 twin back with it.
+twin_in_plan() {
+  local name=${1%:*} arch=${1##*:} other=i386
+  [ "$arch" = i386 ] && other=amd64
+  planned <<<"$2" | cut -d' ' -f1 | grep -qxF "$name:$other"
+}
+
+# Installs only what a simulation shows removes nothing: a careless resolution
+# of 32-bit Wine removes 64-bit Wine. Nothing is taken back to an older version
+# unless the first argument is --twins, and then only twins of libraries the
+# plan installs for the other architecture, each named.
+install_checked() {
+  local twins=no refused=no plan back pkg old new
+  [ "$1" = --twins ] && { twins=yes; shift; }
+  plan=$(simulate "$@" --no-install-recommends) || return 1
   if grep -q '^Remv' <<<"$plan"; then
     say "refusing to install, it would remove: $(grep '^Remv' <<<"$plan" | cut -d' ' -f2 | tr '\n' ' ')"
     return 1
   fi
-  apt_get -y --no-install-recommends "$@"
+  back=$(taken_back <<<"$plan")
+  while read -r pkg old new; do
+    if [ -z "$pkg" ]; then
+      continue
+    elif [ $twins = no ]; then
+      say "refusing to install, it would take $pkg back from $old to $new"
+      refused=yes
+    elif ! twin_in_plan "$pkg" "$plan"; then
+      say "refusing to take $pkg back from $old to $new: it is not the twin of a library this install needs"
+      refused=yes
+    fi
+  done <<<"$back"
+  [ $refused = no ] || return 1
+  while read -r pkg old new; do
+    [ -z "$pkg" ] || say "taking $pkg back from $old to $new, the version its twin has"
+  done <<<"$back"
+  apt_get -y --no-install-recommends ${back:+--allow-downgrades} "$@"
 }
 
-# A stale i386 index leaves amd64 and i386 twins of the same library at
-# different versions. Preferring the release and its updates for this one
-# install makes both take the same version; nothing stays pinned.
-install_i386() {
-  install_without_removals install "$@" && return 0
-  say "the i386 packages do not match the amd64 ones; installing the versions both share"
+# A temporary preferences folder that prefers the release and its updates to
+# everything else: amd64 and i386 twins then take a version both indexes have.
+release_pin() {
   local prefs
   prefs=$(mktemp -d)
   printf 'Package: *\nPin: release o=Debian,n=%s\nPin-Priority: 1001\n\n' bookworm bookworm-updates >"$prefs/release.pref"
   chmod -R a+rX "$prefs"
-  local status=0
-  install_without_removals -o Dir::Etc::PreferencesParts="$prefs" --allow-downgrades install "$@" || status=$?
-  rm -rf "$prefs"
+  echo "$prefs"
+}
+
+# Fetches into folder $1 the i386 builds of the amd64 libraries that plan $2
+# would take back, at the versions installed now, and prints their files; fails
+# when one is missing. The pool usually holds them next to the amd64 file while
+# the i386 index still lags.
+fetch_twins() {
+  local dir=$1 status=0 pkg old new url file
+  [ "$(id -u)" -ne 0 ] || chown _apt "$dir"  # apt downloads as _apt
+  while read -r pkg old new; do
+    if [ "${pkg##*:}" != amd64 ] || ! twin_in_plan "$pkg" "$2"; then continue; fi
+    url=$(apt-get download --print-uris "$pkg=$old" 2>/dev/null | cut -d"'" -f2)
+    file="$dir/${pkg%:*}_i386.deb"
+    # No index vouches for this file: at least it must be what was asked for.
+    if [ "${url%_amd64.deb}" != "$url" ] &&
+      /usr/lib/apt/apt-helper -q download-file "${url%_amd64.deb}_i386.deb" "$file" >/dev/null &&
+      [ "$(dpkg-deb -f "$file" Package Version Architecture | tr '\n' ' ')" = \
+        "Package: ${pkg%:*} Version: $old Architecture: i386 " ]; then
+      echo "$file"
+    else
+      status=1
+    fi
+  done < <(taken_back <<<"$2")
+  return $status
+}
+
+# The i386 index can lag behind the amd64 one (a mirror mid-sync, a security
+# update built for amd64 first), and twins of Multi-Arch: same libraries then
+# differ. The plan pinned to the release shows which twins those are; their
+# i386 builds at the installed versions keep every amd64 library where it is.
+# Only when the pool lacks some does the pinned plan run, with the twins found.
+install_i386() {
+  install_checked install "$@" && return 0
+  say "the i386 index lags behind the amd64 one; fetching the i386 twins of the installed amd64 libraries"
+  local prefs debs plan fetched complete=yes status=0 files=()
+  prefs=$(release_pin)
+  debs=$(mktemp -d)
+  chmod a+rx "$debs"
+  plan=$(simulate -o Dir::Etc::PreferencesParts="$prefs" install "$@" --no-install-recommends) || complete=no
+  fetched=$(fetch_twins "$debs" "$plan") || complete=no
+  [ -z "$fetched" ] || mapfile -t files <<<"$fetched"
+  if [ $complete = no ] || [ ${#files[@]} -eq 0 ] || ! install_checked install "${files[@]}" "$@"; then
+    say "no plan keeps every amd64 library; installing the versions both architectures share"
+    install_checked --twins -o Dir::Etc::PreferencesParts="$prefs" install "${files[@]}" "$@" || status=$?
+  fi
+  # The twins are dependencies, as they would be had the index been current.
+  if [ $status -eq 0 ] && [ ${#files[@]} -gt 0 ]; then
+    files=("${files[@]##*/}")
+    as_root apt-mark auto "${files[@]/%_i386.deb/:i386}" >/dev/null
+  fi
+  rm -rf "$prefs" "$debs"
   return $status
 }
 

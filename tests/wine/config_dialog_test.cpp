@@ -738,6 +738,66 @@ TEST_F(ConfigDialogTest, Utf16FileLoadsAndOkKeepsEveryValueForThePlatform) {
   EXPECT_EQ(platform("other", "kept"), "yes");
 }
 
+std::string Utf16LittleEndian(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+// The code page has look-alikes for some characters ("L" for an L with a
+// stroke, "8" for infinity) and nothing for others; either way a save would
+// change them.
+TEST_F(ConfigDialogTest, Utf16FileTheCodePageCannotHoldIsReportedAndNeverReplaced) {
+  const std::u16string menu = u"[general]\r\ncount=1\r\n[folder0]\r\ncount=1\r\ncapt1=";
+  for (const std::u16string& text : {menu + u"\u0141\u00F3dka\r\n", menu + u"a\r\n[other]\r\nnote=\u221E loop\r\n",
+                                     menu + u"\u4E2D\r\n"}) {
+    const std::string bytes = Utf16LittleEndian(text);
+    WriteMenu(bytes);
+    script_.OnWindow(kMessageTitle, [&](HWND box) {
+      const std::string said = Text(box, kMessageTextId);
+      EXPECT_NE(said.find("characters"), std::string::npos) << said;
+      EXPECT_NE(said.find(MenuPath()), std::string::npos) << said;
+      EXPECT_EQ(said.find("close any program"), std::string::npos) << said;
+      Click(box, IDOK);
+    });
+    EXPECT_EQ(Configure(), 1);
+    EXPECT_TRUE(ReadMenu() == bytes) << "the file changed";
+  }
+}
+
+TEST_F(ConfigDialogTest, SecondConfigureBringsTheOpenDialogForwardAndReturns) {
+  WriteMenu(SampleMenu(163));
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    SetForegroundWindow(host_.MainWindow());
+    EXPECT_EQ(host_.CallConfigure(), 1);
+    EXPECT_EQ(GetForegroundWindow(), dialog);
+    Select(dialog, {"Menu", "Zulu"});
+    Click(dialog, IDC_REMOVE_ITEM);
+  });
+  script_.OnWindow(kMessageTitle, [&](HWND box) { Click(box, IDYES); });
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) { Click(dialog, IDOK); });
+  EXPECT_EQ(Configure(), 1);
+  EXPECT_EQ(Stored("folder0", "count"), "2") << "the one dialog's removal was saved";
+}
+
+TEST_F(ConfigDialogTest, UnloadFromInsideTheDialogWaitsForItsEnd) {
+  StartAndWaitForAnswer();
+  script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+    host_.UnloadPlugin();
+    EXPECT_NE(GetModuleHandleA("dravlin.dll"), nullptr) << "unmapped under the dialog";
+    Click(dialog, IDOK);
+  });
+  EXPECT_EQ(Configure(), 1);
+  EXPECT_EQ(Stored("folder0", "count"), "0") << "OK saved";
+  EXPECT_TRUE(WaitFor([] { return !GetModuleHandleA("dravlin.dll"); })) << "the unload never happened";
+  EXPECT_TRUE(PluginWindows().empty());
+  EXPECT_TRUE(WaitFor([&] { return host_.Connections().back().closedByPlugin; }));
+  EXPECT_EQ(ItemsOfTriggeredMenu(host_.TextField()), -1) << "a hook outlived the module";
+}
+
 TEST_F(ConfigDialogTest, MissingRecordOrDirectoryOpensOnTheBareFileName) {
   for (const bool withRecord : {false, true}) {
     script_.OnWindow(kConfigTitle, [&](HWND dialog) { Click(dialog, IDCANCEL); });

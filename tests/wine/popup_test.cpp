@@ -7,6 +7,7 @@
 
 #include "menufile/file_io.h"
 #include "tests/wine/menu_watcher.h"
+#include "tests/wine/page_heap.h"
 #include "tests/wine/plugin_fixture.h"
 #include "tests/wine/screenshot.h"
 
@@ -49,6 +50,34 @@ class PopupTest : public PluginTest {
   }
 
   std::string ReceivedAfterStart() { return Received().substr(InformationLines().size()); }
+
+  // Writes the menu file and has the host start the plug-in again on it.
+  void RebuildFrom(const std::string& bytes) {
+    WriteMenu(bytes);
+    const std::string answered = Received() + InformationLines();
+    host_.SendToPlugin(EncodeWireMessage(1, ""));
+    ASSERT_TRUE(WaitFor([&] { return Received() == answered; }));
+    FocusTextField();
+  }
+
+  // Opens the menu and types keys[i] at tick 4 * i + 1; what the plug-in sends
+  // meanwhile.
+  std::string ChosenWith(const std::vector<std::vector<WORD>>& keys,
+                         const std::function<void(int tick, HMENU)>& check = [](int, HMENU) {}) {
+    const std::size_t before = Received().size();
+    MenuWatcher watcher;
+    watcher.whileOpen = [&](int tick) {
+      const HMENU open = reinterpret_cast<HMENU>(SendMessageA(VisibleMenuWindow(), MN_GETHMENU, 0, 0));
+      check(tick, open);
+      if (tick % 4 != 1 || static_cast<std::size_t>(tick / 4) >= keys.size()) return;
+      for (WORD key : keys[tick / 4]) SendKeys({key});
+    };
+    Press(VK_RCONTROL);
+    WaitFor([] { return !VisibleMenuWindow(); });
+    PumpMessagesFor(200);
+    EXPECT_EQ(watcher.opened.size(), 1u);
+    return Received().substr(before);
+  }
 };
 
 TEST_F(PopupTest, TriggerKeyOpensTheRootMenuAtTheCaret) {
@@ -171,10 +200,7 @@ TEST_F(PopupTest, HoldingTheKeyOpensOnce) {
 TEST_F(PopupTest, RebuildWithInsertAsTriggerKey) {
   std::string menu = kMenu;
   menu.replace(menu.find("VirtKey=163"), 11, "VirtKey=45");
-  WriteMenu(menu);
-  host_.SendToPlugin(EncodeWireMessage(1, ""));
-  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines() + InformationLines(); }));
-  FocusTextField();
+  RebuildFrom(menu);
   MenuWatcher watcher;
   Press(VK_RCONTROL);
   EXPECT_TRUE(watcher.opened.empty());
@@ -183,10 +209,7 @@ TEST_F(PopupTest, RebuildWithInsertAsTriggerKey) {
 }
 
 TEST_F(PopupTest, Utf16MenuFileShowsItsMenu) {
-  WriteMenu(EncodeProfileText(kMenu, TextEncoding::kUtf16LittleEndian));
-  host_.SendToPlugin(EncodeWireMessage(1, ""));
-  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines() + InformationLines(); }));
-  FocusTextField();
+  RebuildFrom(EncodeProfileText(kMenu, TextEncoding::kUtf16LittleEndian));
   MenuWatcher watcher;
   watcher.whileOpen = [](int tick) {
     if (tick == 1) SendKeys({VK_DOWN, VK_DOWN, VK_RETURN});
@@ -211,6 +234,78 @@ TEST_F(PopupTest, MenuFileHeldByAnotherProgramKeepsTheMenu) {
   CloseHandle(held);
   ASSERT_EQ(watcher.opened.size(), 1u);
   EXPECT_EQ(watcher.opened[0].items.size(), 6u) << "the menu from before, not an empty one";
+}
+
+const char kLetterMenu[] =
+    "[general]\r\nCount=2\r\n"
+    "[folder0]\r\nCount=4\r\nCapt1=&First\r\nCommand1=first\r\nCapt2=se&cond\r\nCommand2=second\r\n"
+    "Capt3=&Same one\r\nCommand3=s1\r\nCapt4=&Same two\r\nCommand4=s2\r\n"
+    "[folder1]\r\nText=&Inner\r\nParentID=0\r\nCount=1\r\nCapt1=deep\r\nCommand1=deep\r\n";
+
+int HighlightedPosition(HMENU menu) {
+  for (int i = 0; i < GetMenuItemCount(menu); ++i)
+    if (GetMenuState(menu, i, MF_BYPOSITION) & MF_HILITE) return i;
+  return -1;
+}
+
+TEST_F(PopupTest, TypedLettersChooseAsInStandardMenus) {
+  RebuildFrom(kLetterMenu);
+  EXPECT_EQ(Printable(ChosenWith({{'F'}})), Printable(EncodeWireMessage(5, "first")));
+  RebuildFrom(kLetterMenu);
+  EXPECT_EQ(Printable(ChosenWith({{VK_SHIFT, 'C'}})), Printable(EncodeWireMessage(5, "second")));
+  RebuildFrom(kLetterMenu);
+  EXPECT_EQ(Printable(ChosenWith({{'I'}, {'D'}})), Printable(EncodeWireMessage(5, "deep")))
+      << "a folder opens; a caption without & goes by its first letter";
+  RebuildFrom(kLetterMenu);
+  // Root: Inner, First, second, Same one, Same two, separator, (cancel).
+  std::vector<int> highlights;
+  const auto record = [&](int tick, HMENU menu) {
+    if (tick % 4 == 0) highlights.push_back(HighlightedPosition(menu));
+  };
+  EXPECT_EQ(Printable(ChosenWith({{'Z'}, {'S'}, {'S'}, {'S'}, {'S'}, {VK_RETURN}}, record)),
+            Printable(EncodeWireMessage(5, "s2")));
+  EXPECT_EQ(highlights, (std::vector<int>{-1, -1, 3, 4, 3, 4})) << "Z changed nothing; S cycles between two";
+}
+
+// While a screen reader runs the items are text, which it reads; the same
+// choices send the same commands.
+TEST_F(PopupTest, ScreenReaderGetsTextItemsThatChooseTheSame) {
+  MenuWatcher drawn;
+  Press(VK_RCONTROL);
+  ASSERT_EQ(drawn.opened.size(), 1u);
+  FocusTextField();
+  SystemParametersInfoA(SPI_SETSCREENREADER, TRUE, nullptr, SPIF_SENDCHANGE);
+  BOOL on = FALSE;
+  SystemParametersInfoA(SPI_GETSCREENREADER, 0, &on, 0);
+  EXPECT_TRUE(on);
+  MenuWatcher spoken;
+  spoken.whileOpen = [](int tick) {
+    if (tick == 1) SendKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+  };
+  Press(VK_RCONTROL);
+  SystemParametersInfoA(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE);
+  ASSERT_EQ(spoken.opened.size(), 1u);
+  const std::vector<SeenItem>& items = spoken.opened[0].items;
+  std::vector<std::string> captions;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    char text[128] = "";
+    GetMenuStringA(spoken.opened[0].menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+    captions.push_back(text);
+    EXPECT_FALSE(items[i].type & MFT_OWNERDRAW) << i;
+    EXPECT_EQ(items[i].id != 0, drawn.opened[0].items[i].id != 0) << i;
+    if (!items[i].submenu) EXPECT_EQ(items[i].id, drawn.opened[0].items[i].id) << i;
+    EXPECT_EQ(items[i].data, drawn.opened[0].items[i].data) << i;
+  }
+  EXPECT_EQ(captions, (std::vector<std::string>{"Greetings\tFolder", "Say hello\tNormal command",
+                                                "Home page\tWeb site", "Mail us\tE-mail address", "",
+                                                "(cancel)"}));
+  ASSERT_TRUE(WaitFor([&] { return !ReceivedAfterStart().empty(); }));
+  EXPECT_EQ(Printable(ReceivedAfterStart()), Printable(EncodeWireMessage(5, "Hello, all")));
+  FocusTextField();
+  MenuWatcher after;
+  Press(VK_RCONTROL);
+  ASSERT_EQ(after.opened.size(), 1u);
+  EXPECT_TRUE(after.opened[0].items[0].type & MFT_OWNERDRAW) << "owner-drawn again once the reader stops";
 }
 
 // While the menu is open the host client acts: the menu stays on the screen
@@ -277,6 +372,76 @@ TEST_F(OpenMenuTest, StartEntryPointWhileTheMenuIsOpenReplacesTheWindowAfterward
             Printable(InformationLines() + EncodeWireMessage(5, "Hello, all")));
   ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines(); }));
   EXPECT_EQ(PluginWindows().size(), 1u);
+}
+
+TEST_F(OpenMenuTest, UnloadInsideTheMenuAfterAStopLeavesNothingBehind) {
+  ActWhileOpen([&] {
+    host_.CloseConnection();
+    host_.UnloadPlugin();
+    EXPECT_NE(GetModuleHandleA("dravlin.dll"), nullptr) << "unmapped under the open menu";
+  });
+  EXPECT_TRUE(WaitFor([] { return !GetModuleHandleA("dravlin.dll"); })) << "the unload never happened";
+  EXPECT_TRUE(PluginWindows().empty());
+  FocusTextField();
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  EXPECT_TRUE(watcher.opened.empty()) << "a hook outlived the module";
+}
+
+// A copy of the plug-in under another file name, started before ours with
+// Insert as its trigger key: its hook runs inside ours, so that its menu runs
+// inside our call of the next hook. Our copy allocates from a heap in which
+// freed blocks cannot be read.
+class HookChainTest : public PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    const std::string copy = neighbourDirectory_ + "dravlin_neighbour.dll";
+    ASSERT_TRUE(CopyFileA(PluginPath().c_str(), copy.c_str(), FALSE));
+    std::ofstream(neighbourDirectory_ + "dravlin.ini", std::ios::binary)
+        << "[general]\r\nVirtKey=45\r\n[folder0]\r\nCount=1\r\nCapt1=n\r\nCommand1=n\r\n";
+    ASSERT_TRUE(neighbour_.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
+    ASSERT_TRUE(neighbour_.LoadPlugin(copy));
+    ASSERT_EQ(neighbour_.StartPlugin(), 1);
+    ASSERT_TRUE(WaitFor(
+        [&] { return neighbour_.HasOpenConnection() && neighbour_.Connections().back().received == InformationLines(); }));
+    ASSERT_EQ(PageHeap::Redirect(host_.Plugin()), 4);
+    StartAndWaitForAnswer();
+  }
+
+  // Opens the neighbour's menu from its text field; hostActs runs inside it.
+  void InsideTheNeighboursMenu(const std::function<void()>& hostActs) {
+    SetForegroundWindow(neighbour_.MainWindow());
+    SetFocus(neighbour_.TextField());
+    PumpMessagesFor(50);
+    MenuWatcher watcher;
+    watcher.whileOpen = [&](int tick) {
+      if (tick == 1) hostActs();
+      if (tick == 20) EndMenu();
+    };
+    SendKeys({VK_INSERT});
+    WaitFor([&] { return !watcher.opened.empty() && !VisibleMenuWindow(); });
+    PumpMessagesFor(300);
+    EXPECT_EQ(watcher.opened.size(), 1u);
+    EXPECT_EQ(PageHeap::FreedBlockFaults(), 0) << "a freed block was read";
+    EXPECT_TRUE(HeapsAreSound());
+  }
+
+  std::string neighbourDirectory_ = MakeTempDirectory();
+  HostSimulator neighbour_{neighbourDirectory_};
+};
+
+TEST_F(HookChainTest, LinkClosedInsideANeighboursMenuStopsOnlyUs) {
+  InsideTheNeighboursMenu([&] { host_.CloseConnection(); });
+  EXPECT_TRUE(WaitFor([] { return PluginWindows().size() == 1; }));
+  EXPECT_TRUE(neighbour_.HasOpenConnection());
+}
+
+TEST_F(HookChainTest, StartInsideANeighboursMenuReplacesOurWindow) {
+  InsideTheNeighboursMenu([&] { host_.StartPlugin(); });
+  EXPECT_TRUE(WaitFor([&] { return host_.Connections().size() == 2 && Received() == InformationLines(); }));
+  EXPECT_TRUE(WaitFor([&] { return host_.Connections().front().closedByPlugin; }));
+  EXPECT_TRUE(WaitFor([] { return PluginWindows().size() == 2; }));
 }
 
 class ShellPopupTest : public PopupTest {
