@@ -35,6 +35,10 @@ add_library(dravlin SHARED
   res/dialogs.rc
 )
 set_target_properties(dravlin PROPERTIES PREFIX "" OUTPUT_NAME dravlin)
+# The resource compiler's dependencies are not scanned: a changed icon must
+# still rebuild the module.
+file(GLOB DRAVLIN_ICONS ${CMAKE_SOURCE_DIR}/res/icons/*.ico)
+set_source_files_properties(res/dravlin.rc PROPERTIES OBJECT_DEPENDS "${DRAVLIN_ICONS}")
 target_link_libraries(dravlin PRIVATE dravlin_win comctl32 shell32 ${WIN32_STATIC_LINK})
 target_link_options(dravlin PRIVATE -Wl,--enable-stdcall-fixup)
 target_compile_options(dravlin PRIVATE -Wall -Wextra)

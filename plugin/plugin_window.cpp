@@ -32,12 +32,9 @@ std::vector<PluginWindow*>& LiveWindows() {
 }
 
 // "Tahoma" at 8.5 points for the screen's vertical resolution.
-HFONT CreateMenuFont() {
+HFONT CreateMenuFont(int dpi) {
   LOGFONTA font = {};
-  {
-    WindowDc screen(nullptr);
-    font.lfHeight = -(GetDeviceCaps(screen.Get(), LOGPIXELSY) * 85 / 720);
-  }
+  font.lfHeight = -(dpi * 85 / 720);
   font.lfCharSet = DEFAULT_CHARSET;
   lstrcpynA(font.lfFaceName, "Tahoma", LF_FACESIZE);
   return CreateFontIndirectA(&font);
@@ -70,7 +67,7 @@ PluginWindow* PluginWindow::Create(HWND hostWindow, unsigned port) {
 PluginWindow::PluginWindow(HWND hostWindow, unsigned port)
     : hostWindow_(hostWindow), port_(port) {
   LiveWindows().push_back(this);
-  menuFont_.Reset(CreateMenuFont());
+  menuFont_.Reset(CreateMenuFont(dpi_));
 }
 
 PluginWindow::~PluginWindow() {
@@ -252,12 +249,12 @@ const ItemRecord* PluginWindow::RecordFor(ULONG_PTR itemData) const {
 
 LRESULT PluginWindow::OnMeasureItem(MEASUREITEMSTRUCT* request) {
   if (const ItemRecord* record = RecordFor(request->itemData))
-    MeasureMenuItem(Handle(), menuFont_.Get(), *record, *request);
+    MeasureMenuItem(Handle(), menuFont_.Get(), dpi_, *record, *request);
   return TRUE;
 }
 
 LRESULT PluginWindow::OnDrawItem(const DRAWITEMSTRUCT* request) {
-  if (const ItemRecord* record = RecordFor(request->itemData)) DrawMenuItem(menuFont_.Get(), *record, *request);
+  if (const ItemRecord* record = RecordFor(request->itemData)) DrawMenuItem(menuFont_.Get(), dpi_, *record, *request);
   return TRUE;
 }
 

@@ -10,6 +10,7 @@
 #include "hostlink/host_link_win32.h"
 #include "menufile/profile_file.h"
 #include "popup/menu_tables.h"
+#include "popup/popup_menu_win32.h"
 #include "win/handles.h"
 #include "win/window.h"
 
@@ -100,6 +101,7 @@ class PluginWindow : public Window {
   LRESULT HandleMenuCommand(WPARAM wParam, LPARAM lParam);
   const ItemRecord* RecordFor(ULONG_PTR itemData) const;
 
+  const int dpi_ = ScreenDpi();
   FontHandle menuFont_;
   HookHandle hook_;
   HWND hostWindow_;

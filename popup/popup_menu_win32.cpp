@@ -1,5 +1,7 @@
 #include "popup/popup_menu_win32.h"
 
+#include <algorithm>
+
 #include "popup/mnemonic.h"
 #include "res/resource.h"
 #include "win/module.h"
@@ -10,6 +12,9 @@ namespace {
 constexpr int kItemHeight = 20;
 constexpr int kTextIndent = 25;
 constexpr int kIconOffset = 2;
+constexpr int kIconSize = 16;
+
+int Scaled(int pixelsAt96, int dpi) { return MulDiv(pixelsAt96, dpi, 96); }
 
 std::string SpokenCaption(const ItemRecord& record) {
   const std::string kind = KindName(record.kind);
@@ -107,7 +112,12 @@ void DestroyPopupMenus(std::vector<MenuHandle>& menus) {
   while (!menus.empty()) menus.pop_back();
 }
 
-void MeasureMenuItem(HWND owner, HFONT menuFont, const ItemRecord& record, MEASUREITEMSTRUCT& request) {
+int ScreenDpi() {
+  WindowDc screen(nullptr);
+  return GetDeviceCaps(screen.Get(), LOGPIXELSY);
+}
+
+void MeasureMenuItem(HWND owner, HFONT menuFont, int dpi, const ItemRecord& record, MEASUREITEMSTRUCT& request) {
   SIZE extent = {0, 0};
   {
     WindowDc windowDc(owner);
@@ -116,11 +126,11 @@ void MeasureMenuItem(HWND owner, HFONT menuFont, const ItemRecord& record, MEASU
     GetTextExtentPoint32A(memoryDc.Get(), record.caption.c_str(), static_cast<int>(record.caption.size()),
                           &extent);
   }
-  request.itemHeight = kItemHeight;
-  request.itemWidth = extent.cx + kTextIndent;
+  request.itemHeight = std::max<LONG>(Scaled(kItemHeight, dpi), extent.cy);
+  request.itemWidth = extent.cx + Scaled(kTextIndent, dpi);
 }
 
-void DrawMenuItem(HFONT menuFont, const ItemRecord& record, const DRAWITEMSTRUCT& request) {
+void DrawMenuItem(HFONT menuFont, int dpi, const ItemRecord& record, const DRAWITEMSTRUCT& request) {
   HDC dc = request.hDC;
   RECT area = request.rcItem;
   const bool selected = (request.itemState & ODS_SELECTED) != 0;
@@ -133,14 +143,17 @@ void DrawMenuItem(HFONT menuFont, const ItemRecord& record, const DRAWITEMSTRUCT
     SelectionGuard font(dc, menuFont);
     SetBkMode(dc, TRANSPARENT);
     RECT text = area;
-    text.left += kTextIndent;
+    text.left += Scaled(kTextIndent, dpi);
     DrawTextA(dc, record.caption.c_str(), static_cast<int>(record.caption.size()), &text,
               DT_SINGLELINE | DT_VCENTER);
   }
   const int iconId = IconIdFor(record, selected);
   if (!iconId) return;
-  if (HICON icon = LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(iconId)))
-    DrawIcon(dc, area.left + kIconOffset, area.top + kIconOffset, icon);
+  // The icon resources hold an image for each size the menu draws.
+  const int size = Scaled(kIconSize, dpi), offset = Scaled(kIconOffset, dpi);
+  const IconHandle icon(static_cast<HICON>(
+      LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+  if (icon.Get()) DrawIconEx(dc, area.left + offset, area.top + offset, icon.Get(), size, size, 0, nullptr, DI_NORMAL);
 }
 
 }  // namespace dravlin

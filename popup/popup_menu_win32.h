@@ -22,9 +22,13 @@ std::vector<MenuHandle> CreatePopupMenus(const MenuTables& tables, bool asText);
 // before the menu that holds it.
 void DestroyPopupMenus(std::vector<MenuHandle>& menus);
 
-// Answers a measure request: 20 pixels high, the caption's width in the menu
-// font plus 25 wide.
-void MeasureMenuItem(HWND owner, HFONT menuFont, const ItemRecord& record, MEASUREITEMSTRUCT& request);
+// The screen's pixels per inch. The menu's sizes follow it: the ones below
+// are those at 96, scaled in proportion.
+int ScreenDpi();
+
+// Answers a measure request: 20 pixels high, or the caption's height when the
+// font is taller, and the caption's width in the menu font plus 25 wide.
+void MeasureMenuItem(HWND owner, HFONT menuFont, int dpi, const ItemRecord& record, MEASUREITEMSTRUCT& request);
 
 // Answers WM_MENUCHAR for an open menu of the tables: the typed key chooses
 // the item whose underlined letter (or first character, without one) it is,
@@ -32,7 +36,7 @@ void MeasureMenuItem(HWND owner, HFONT menuFont, const ItemRecord& record, MEASU
 LRESULT AnswerMenuChar(HWND owner, HMENU menu, char typed, const MenuTables& tables);
 
 // Paints one item: background and text in the system colours for its state,
-// the caption 25 pixels in, and the icon of its kind at (2, 2).
-void DrawMenuItem(HFONT menuFont, const ItemRecord& record, const DRAWITEMSTRUCT& request);
+// the caption 25 pixels in, and the 16-pixel icon of its kind at (2, 2).
+void DrawMenuItem(HFONT menuFont, int dpi, const ItemRecord& record, const DRAWITEMSTRUCT& request);
 
 }  // namespace dravlin

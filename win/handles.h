@@ -64,6 +64,11 @@ struct SocketTraits {
   static Type Invalid() { return INVALID_SOCKET; }
   static void Close(Type s) { closesocket(s); }
 };
+struct IconTraits {
+  using Type = HICON;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { DestroyIcon(h); }
+};
 struct MemoryDcTraits {
   using Type = HDC;
   static Type Invalid() { return nullptr; }
@@ -80,6 +85,7 @@ using GdiObjectHandle = UniqueHandle<GdiObjectTraits>;
 using FontHandle = UniqueHandle<FontTraits>;
 using HookHandle = UniqueHandle<HookTraits>;
 using SocketHandle = UniqueHandle<SocketTraits>;
+using IconHandle = UniqueHandle<IconTraits>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
 using WindowHandle = UniqueHandle<WindowTraits>;
 

@@ -2,8 +2,8 @@
 """Draws the plug-in's icons from the small pictures below and writes them as .ico files.
 
 Each picture is rows of characters, one per pixel; the legend maps a character to a
-colour, '.' is transparent. The menu icons are 32x32 images whose picture lies in the
-top-left 16x16 pixels, so that drawn at the standard icon size they show 16x16.
+colour, '.' is transparent. Each menu icon holds its 16x16 picture at the sizes the
+menu draws it at 96, 120, 144 and 192 pixels per inch, scaled pixel by pixel.
 Run it after changing a picture: python3 make_icons.py (writes beside itself).
 """
 import os
@@ -170,41 +170,52 @@ def monochrome_icon(picture):
         mask += struct.pack(">H", mbits) + b"\0\0"
     image = header + palette + xor + mask
     assert len(xor) == row_bytes * size
-    return ico_file(size, 2, 1, image)
+    return ico_images([(size, 2, 1, image)])
+
+
+MENU_ICON_SIZES = (16, 20, 24, 32)
 
 
 def menu_icon(picture, colours):
-    """A 32x32 icon, 32 bits BGRA plus an AND mask, with the picture in its top-left
-    16x16. The mask matters as much as the alpha: without alpha support DrawIcon
-    uses only the mask, and transparent pixels keep zero colour so XOR leaves the
-    background alone."""
-    size = 16
-    canvas = 32
-    assert len(picture) == size and all(len(row) == size for row in picture), picture
-    header = struct.pack("<IiiHHIIiiII", 40, canvas, canvas * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    """The picture at every menu icon size."""
+    assert len(picture) == 16 and all(len(row) == 16 for row in picture), picture
+    return ico_images([(size, 0, 32, menu_image(picture, colours, size)) for size in MENU_ICON_SIZES])
+
+
+def menu_image(picture, colours, size):
+    """One image, 32 bits BGRA plus an AND mask, the picture scaled to size by
+    nearest neighbour. The mask matters as much as the alpha: without alpha support
+    DrawIconEx uses only the mask, and transparent pixels keep zero colour so XOR
+    leaves the background alone."""
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    mask_row_bytes = (size + 31) // 32 * 4
     xor = b""
     mask = b""
-    for y in reversed(range(canvas)):
-        row = picture[y] if y < size else ""
+    for y in reversed(range(size)):
+        row = picture[y * 16 // size]
         mbits = 0
-        for x in range(canvas):
-            ch = row[x] if x < len(row) else "."
+        for x in range(size):
+            ch = row[x * 16 // size]
             if ch == ".":
                 xor += b"\0\0\0\0"
-                mbits |= 1 << (canvas - 1 - x)
+                mbits |= 1 << (mask_row_bytes * 8 - 1 - x)
             else:
                 r, g, b = colours[ch]
                 xor += bytes((b, g, r, 255))
-        mask += struct.pack(">I", mbits)  # 32 bits per row: already DWORD aligned
-    assert len(xor) == canvas * canvas * 4 and len(mask) == canvas * 4
-    return ico_file(canvas, 0, 32, header + xor + mask)
+        mask += mbits.to_bytes(mask_row_bytes, "big")
+    assert len(xor) == size * size * 4 and len(mask) == size * mask_row_bytes
+    return header + xor + mask
 
 
-def ico_file(size, colours, bits, image):
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", size, size, colours if colours < 256 else 0, 0, 1, bits,
-                        len(image), 6 + 16)
-    return directory + entry + image
+def ico_images(images):
+    """An .ico file of (size, palette colours, bits per pixel, image) entries."""
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries = b""
+    for size, colours, bits, image in images:
+        entries += struct.pack("<BBBBHHII", size, size, colours, 0, 1, bits, len(image), offset)
+        offset += len(image)
+    return directory + entries + b"".join(image for _, _, _, image in images)
 
 
 def write(name, data):

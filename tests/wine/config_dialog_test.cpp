@@ -22,7 +22,6 @@
 namespace dravlin {
 namespace {
 
-const char kConfigTitle[] = "Configure Dravlin";
 const char kFolderTitle[] = "Folder properties";
 const char kEntryTitle[] = "Menu properties";
 const char kMessageTitle[] = "Dravlin";

@@ -1,56 +1,17 @@
-// The plug-in's dialogs driven as a user drives them while zanConf runs them
-// modally: steps taken from a thread timer, which every modal loop of the
-// thread dispatches, and the controls of the configuration dialog.
+// The controls of the configuration dialog as a user works them, from the
+// steps of modal_steps.h while zanConf runs the dialog modally.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/wine/modal_steps.h"
 
 namespace dravlin {
-
-// Steps taken from a timer, which the modal loops of the dialog and its
-// message box dispatch: each runs once, when its condition first holds.
-class Steps {
- public:
-  struct Step {
-    std::function<bool()> ready;
-    std::function<void()> act;
-  };
-  explicit Steps(std::vector<Step> steps) : steps_(std::move(steps)) {
-    current_ = this;
-    timer_ = SetTimer(nullptr, 0, 20, Tick);
-  }
-  ~Steps() {
-    KillTimer(nullptr, timer_);
-    current_ = nullptr;
-  }
-  std::size_t Taken() const { return next_; }
-
- private:
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Steps* self = current_;
-    if (!self || self->next_ == self->steps_.size() || !self->steps_[self->next_].ready()) return;
-    self->steps_[self->next_++].act();
-  }
-
-  static inline Steps* current_ = nullptr;
-  std::vector<Step> steps_;
-  std::size_t next_ = 0;
-  UINT_PTR timer_ = 0;
-};
-
-// The dialog with this title when the user can act in it: shown, and not
-// disabled under a nested one.
-inline HWND ShownDialog(const char* title) {
-  const HWND dialog = FindWindowA("#32770", title);
-  return dialog && IsWindowVisible(dialog) && IsWindowEnabled(dialog) ? dialog : nullptr;
-}
 
 inline HWND Tree(HWND dialog) { return GetDlgItem(dialog, IDC_MENU_TREE); }
 

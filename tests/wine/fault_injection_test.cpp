@@ -5,7 +5,6 @@
 // host client's window keeps answering and no menu is lost.
 #include <winsock2.h>
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,23 +19,14 @@
 #include "menufile/profile_file.h"
 #include "popup/menu_tables.h"
 #include "res/resource.h"
-#include "tests/wine/dialog_driver.h"
 #include "tests/wine/menu_watcher.h"
+#include "tests/wine/modal_steps.h"
 #include "tests/wine/plugin_fixture.h"
 
 namespace dravlin {
 namespace {
 
 const std::string S(1, kWireSeparator);
-
-// The process's private bytes (its commit charge), the memory the plug-in
-// could make grow. Wine gives them here but not as PrivateUsage.
-SIZE_T PrivateBytes() {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PagefileUsage;
-}
 
 // Asks a window from another thread, again and again, whether it answers, and
 // keeps the longest wait. The window's thread answers whenever it looks at its
@@ -295,8 +285,6 @@ TEST_F(FaultInjectionTest, HostileMenuFilesGiveABoundedMenuAndNoHang) {
     EXPECT_LE(opened[0].items.size(), std::size_t(kMaxMenuItems)) << file.name;
   }
 }
-
-const char kConfigTitle[] = "Configure Dravlin";
 
 std::string Environment(const char* name) {
   char value[MAX_PATH] = "";

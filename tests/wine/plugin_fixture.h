@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+#include <windows.h>
+#include <psapi.h>
+
 #include <string>
 #include <vector>
 
@@ -14,6 +18,15 @@
 namespace dravlin {
 
 constexpr DWORD kTimeoutMs = 5000;
+
+// The process's private bytes (its commit charge), the memory the plug-in
+// could make grow. Wine gives them here but not as PrivateUsage.
+inline SIZE_T PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PagefileUsage;
+}
 
 class PluginTest : public ::testing::Test {
  protected:

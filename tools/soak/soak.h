@@ -32,7 +32,6 @@ struct SoakOptions {
 // exit code 1 after printing the step and the seed.
 int RunSoak(const SoakOptions& options);
 
-constexpr char kConfigTitle[] = "Configure Dravlin";
 constexpr char kFolderTitle[] = "Folder properties";
 constexpr char kEntryTitle[] = "Menu properties";
 constexpr char kMessageTitle[] = "Dravlin";
