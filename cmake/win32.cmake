@@ -63,6 +63,7 @@ add_executable(dravlin_soak
   tools/soak/menu_model.cpp
 )
 target_link_libraries(dravlin_soak PRIVATE host_simulator ${WIN32_STATIC_LINK})
+target_compile_options(dravlin_soak PRIVATE -Wall -Wextra)
 add_dependencies(dravlin_soak dravlin shell_handler)
 
 add_subdirectory(tests/wine)

@@ -1,7 +1,5 @@
 #include "tools/soak/supervisor.h"
 
-#include <winternl.h>
-
 #include <cstdio>
 #include <string>
 
@@ -98,9 +96,9 @@ bool RelayWaiting(HANDLE pipe, Relay& relay) {
 }  // namespace
 
 DWORD GlobalFlagOfThisProcess() {
-  // NtGlobalFlag of the process environment block, which winternl.h leaves unnamed.
-  const auto* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-  return *reinterpret_cast<const DWORD*>(peb + (sizeof(void*) == 4 ? 0x68 : 0xBC));
+  using GetFlags = ULONG(WINAPI*)();
+  const auto get = reinterpret_cast<GetFlags>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetNtGlobalFlags"));
+  return get ? get() : 0;
 }
 
 int SuperviseSoak(const std::string& childArguments, unsigned seed) {
