@@ -1,6 +1,7 @@
 // Steps of the user in the configuration dialog, and of the host client while
 // the dialog is open. Each run of the dialog knows the menu OK must save.
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "config/config_tree.h"
@@ -157,6 +158,8 @@ bool Soak::RunDialog(PluginCopy& copy, DialogPlan plan, const std::string& hostA
   if (result != 1) Fail("zanConf returned " + std::to_string(result));
   if (!refusal.empty()) {
     if (AnsiHoldsEveryCharacter(copy.menuFile)) Fail("the dialog refused a menu it can show: " + refusal);
+    std::replace(refusal.begin(), refusal.end(), '\n', ' ');
+    std::printf("  the dialog refused the file: %s\n", refusal.c_str());
     return false;
   }
   if (steps.Taken() != count)
