@@ -78,8 +78,8 @@ PluginWindow::~PluginWindow() {
 }
 
 void PluginWindow::DestroyAll() {
-  // A window of another thread is destroyed by that thread; the module's last
-  // reference may go on a thread of its own (see ModulePin).
+  // A window of another thread is destroyed by that thread: the host may
+  // unload the module from any of its threads.
   for (const PluginWindow* window : std::vector<PluginWindow*>(LiveWindows()))
     if (window->Handle()) SendMessageTimeoutA(window->Handle(), WM_CLOSE, 0, 0, SMTO_BLOCK, 5000, nullptr);
 }

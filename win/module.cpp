@@ -1,5 +1,8 @@
 #include "win/module.h"
 
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <utility>
 
 namespace dravlin {
@@ -9,32 +12,59 @@ HINSTANCE g_moduleInstance = nullptr;
 int g_pins = 0;
 HMODULE g_pinnedModule = nullptr;
 
-struct PendingRelease {
-  HMODULE module;
-  HWND marker;
-};
-
-// A thread of the module drops the reference, since dropping the last one
-// from the loop's own thread would unmap the code it returns through. The
-// loop's thread shows it has left that code by answering a message sent to a
-// window of the system's own class; a sent message is only taken in a
-// message loop, and once ours have returned that loop is the host's.
-DWORD WINAPI ReleaseWhenThreadAnswers(void* parameter) {
-  const PendingRelease release = *static_cast<PendingRelease*>(parameter);
-  delete static_cast<PendingRelease*>(parameter);
-  SendMessageA(release.marker, WM_CLOSE, 0, 0);
-  FreeLibraryAndExitThread(release.module, 0);
+template <typename T>
+void Append(std::uint8_t*& at, T value) {
+  std::memcpy(at, &value, sizeof value);
+  at += sizeof value;
 }
 
-void ReleaseOnceThreadHasLeft(HMODULE module) {
-  const HWND marker = CreateWindowExA(0, "STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  auto* release = new PendingRelease{module, marker};
-  const HANDLE thread = marker ? CreateThread(nullptr, 0, ReleaseWhenThreadAnswers, release, 0, nullptr) : nullptr;
-  if (thread) return static_cast<void>(CloseHandle(thread));
-  // The module then stays mapped for the process's life: better than
+// A timer procedure of a few instructions, outside the module's code:
+// KillTimer(NULL, id), then FreeLibrary(module). It runs the platform's own
+// functions, looked up in their modules rather than through the module's
+// import stubs, which go with it.
+TIMERPROC MakeReleaseProcedure(HMODULE module) {
+  const auto killTimer = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("user32.dll"), "KillTimer"));
+  const auto freeLibrary =
+      reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "FreeLibrary"));
+  auto* code = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 64, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!code || !killTimer || !freeLibrary) return nullptr;
+  std::uint8_t* at = code;
+  const auto bytes = [&at](std::initializer_list<std::uint8_t> list) {
+    for (const std::uint8_t byte : list) *at++ = byte;
+  };
+#if defined(_M_X64) || defined(__x86_64__)
+  bytes({0x48, 0x83, 0xEC, 0x28});                   // sub rsp, 40
+  bytes({0x31, 0xC9, 0x4C, 0x89, 0xC2});             // xor ecx, ecx; mov rdx, r8 (the id)
+  bytes({0x48, 0xB8}), Append<std::uint64_t>(at, killTimer);
+  bytes({0xFF, 0xD0});                               // call rax
+  bytes({0x48, 0xB9}), Append<std::uint64_t>(at, reinterpret_cast<std::uintptr_t>(module));
+  bytes({0x48, 0xB8}), Append<std::uint64_t>(at, freeLibrary);
+  bytes({0xFF, 0xD0, 0x48, 0x83, 0xC4, 0x28, 0xC3});  // call rax; add rsp, 40; ret
+#else
+  bytes({0xFF, 0x74, 0x24, 0x0C, 0x6A, 0x00});       // push the id; push NULL
+  bytes({0xB8}), Append<std::uint32_t>(at, static_cast<std::uint32_t>(killTimer));
+  bytes({0xFF, 0xD0, 0x68});                         // call eax; push the module
+  Append<std::uint32_t>(at, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(module)));
+  bytes({0xB8}), Append<std::uint32_t>(at, static_cast<std::uint32_t>(freeLibrary));
+  bytes({0xFF, 0xD0, 0xC2, 0x10, 0x00});             // call eax; ret 16
+#endif
+  DWORD previous = 0;
+  VirtualProtect(code, 64, PAGE_EXECUTE_READ, &previous);
+  FlushInstructionCache(GetCurrentProcess(), code, 64);
+  return reinterpret_cast<TIMERPROC>(code);
+}
+
+// Dropping the last reference from the module's own code would unmap that
+// code under the thread. A thread timer drops it instead, from a procedure
+// outside the module, once a message loop dispatches it: the host's, since
+// ours have returned, or one of ours that holds its own pin. An unload it
+// completes runs on this thread, as the host's own would have, and takes the
+// windows and the hook with it. The procedure outlives the module.
+void ReleaseFromMessageLoop(HMODULE module) {
+  static const TIMERPROC release = MakeReleaseProcedure(module);
+  // Without it the module stays mapped for the process's life: better than
   // unmapping it under the thread.
-  delete release;
-  if (marker) DestroyWindow(marker);
+  if (release) SetTimer(nullptr, 0, 0, release);
 }
 
 }  // namespace
@@ -49,7 +79,7 @@ ModulePin::ModulePin() {
 
 ModulePin::~ModulePin() {
   if (--g_pins > 0 || !g_pinnedModule) return;
-  ReleaseOnceThreadHasLeft(std::exchange(g_pinnedModule, nullptr));
+  ReleaseFromMessageLoop(std::exchange(g_pinnedModule, nullptr));
 }
 
 }  // namespace dravlin

@@ -388,6 +388,20 @@ TEST_F(OpenMenuTest, UnloadInsideTheMenuAfterAStopLeavesNothingBehind) {
   EXPECT_TRUE(watcher.opened.empty()) << "a hook outlived the module";
 }
 
+// The host reloads and restarts the plug-in at once, before its message loop
+// has let the reference go that kept the module mapped under the menu.
+TEST_F(OpenMenuTest, UnloadInsideTheMenuThenLoadedAndStartedAtOnce) {
+  ActWhileOpen([&] { host_.UnloadPlugin(); });
+  ASSERT_TRUE(host_.LoadPlugin(PluginPath()));
+  StartAndWaitForAnswer();
+  PumpMessagesFor(300);
+  EXPECT_EQ(PluginWindows().size(), 1u);
+  FocusTextField();
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  EXPECT_EQ(watcher.opened.size(), 1u);
+}
+
 // A copy of the plug-in under another file name, started before ours with
 // Insert as its trigger key: its hook runs inside ours, so that its menu runs
 // inside our call of the next hook. Our copy allocates from a heap in which
