@@ -93,6 +93,7 @@ class Soak {
 
   // What steps share.
   bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs);
+  void ExpectUnloaded(const std::string& modulePath);
   void WaitForQuietLink(const PluginCopy& copy);
   void SendBytes(PluginCopy& copy, const std::string& bytes);
   void SendInPieces(PluginCopy& copy, const std::vector<std::string>& pieces);
