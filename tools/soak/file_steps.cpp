@@ -62,11 +62,13 @@ void Soak::DeleteMenuFile(PluginCopy& copy) {
 }
 
 void Soak::HoldMenuFile(PluginCopy& copy) {
+  // A file written here is not the one the running menu was read from.
+  const bool readByTheMenu = copy.menuFileExists;
   if (!copy.menuFileExists) WriteMenuFile(copy, RandomMenuFile(random_));
   // Saving needs a dialog that shows the file, and a look at the menu a trigger key.
   std::vector<void (Soak::*)(PluginCopy&)> variants = {&Soak::OpenDialogOnHeldFile};
   if (AnsiHoldsEveryCharacter(copy.menuFile)) variants.push_back(&Soak::SaveOverHeldFile);
-  if (HasTrigger(copy)) variants.push_back(&Soak::RebuildFromHeldFile);
+  if (readByTheMenu && HasTrigger(copy)) variants.push_back(&Soak::RebuildFromHeldFile);
   (this->*variants[static_cast<std::size_t>(Draw(static_cast<int>(variants.size())))])(copy);
 }
 
