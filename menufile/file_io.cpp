@@ -40,11 +40,14 @@ DecodedText DecodeProfileText(const std::string& bytes) {
 
 std::string EncodeProfileText(const std::string& text, TextEncoding encoding) {
   if (encoding == TextEncoding::kAnsi) return text;
+  return EncodeUtf16Text(FromAnsiCodePage(text), encoding);
+}
+
+std::string EncodeUtf16Text(const std::u16string& text, TextEncoding encoding) {
   const bool bigEndian = encoding == TextEncoding::kUtf16BigEndian;
-  const std::u16string wide = FromAnsiCodePage(text);
   std::string bytes = bigEndian ? kBigEndianMark : kLittleEndianMark;
-  bytes.reserve(2 + 2 * wide.size());
-  for (const char16_t c : wide) {
+  bytes.reserve(2 + 2 * text.size());
+  for (const char16_t c : text) {
     const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
     bytes += bigEndian ? high : low;
     bytes += bigEndian ? low : high;

@@ -42,6 +42,11 @@ DecodedText DecodeProfileText(const std::string& bytes);
 // The bytes of text in encoding, byte order mark included.
 std::string EncodeProfileText(const std::string& text, TextEncoding encoding);
 
+// The bytes of UTF-16 text in one of the UTF-16 encodings, byte order mark
+// included: characters the ANSI code page may lack, as another program saves
+// them.
+std::string EncodeUtf16Text(const std::u16string& text, TextEncoding encoding);
+
 // Conversions between UTF-16 and the ANSI code page, as the platform's A
 // functions make them. exact turns false when a character had no exact form
 // (none at all, or only a look-alike).

@@ -56,7 +56,8 @@ std::string CaptionAt(HMENU menu, int position, const MENUITEMINFOA& item, const
     return item.dwItemData < tables.items.size() ? tables.items[item.dwItemData].caption : std::string();
   char text[512] = "";
   GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
-  return std::string(text).substr(0, std::string(text).find('\t'));
+  const std::string shown = text;
+  return shown.substr(0, shown.find('\t'));
 }
 
 // The icon id for an item; kinds that cannot be resource ids draw no icon.

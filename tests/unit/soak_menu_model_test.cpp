@@ -8,6 +8,7 @@
 
 #include "config/config_tree.h"
 #include "fake_config_tree.h"
+#include "menufile/file_io.h"
 #include "temp_directory.h"
 #include "tools/soak/menu_model.h"
 
@@ -20,14 +21,7 @@ const char kMenu[] =
     "[folder1]\r\nText=sub\r\nParentID=0\r\nCount=1\r\nCapt1=deep\r\nCommand1=d\r\n"
     "[folder2]\r\nText=inner\r\nParentID=1\r\nCount=1\r\nCapt1=deeper\r\nCommand1=dd\r\n";
 
-std::string Utf16File(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
+std::string Utf16File(const std::u16string& text) { return EncodeUtf16Text(text, TextEncoding::kUtf16LittleEndian); }
 
 class SoakMenuModelTest : public TempDirectoryTest {
  protected:

@@ -700,15 +700,6 @@ TEST_F(ConfigDialogTest, Utf16FileLoadsAndOkKeepsEveryValueForThePlatform) {
   EXPECT_EQ(platform("other", "kept"), "yes");
 }
 
-std::string Utf16LittleEndian(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t c : text) {
-    bytes += static_cast<char>(c & 0xFF);
-    bytes += static_cast<char>(c >> 8);
-  }
-  return bytes;
-}
-
 // The code page has look-alikes for some characters ("L" for an L with a
 // stroke, "8" for infinity) and nothing for others; either way a save would
 // change them.
@@ -716,7 +707,7 @@ TEST_F(ConfigDialogTest, Utf16FileTheCodePageCannotHoldIsReportedAndNeverReplace
   const std::u16string menu = u"[general]\r\ncount=1\r\n[folder0]\r\ncount=1\r\ncapt1=";
   for (const std::u16string& text : {menu + u"\u0141\u00F3dka\r\n", menu + u"a\r\n[other]\r\nnote=\u221E loop\r\n",
                                      menu + u"\u4E2D\r\n"}) {
-    const std::string bytes = Utf16LittleEndian(text);
+    const std::string bytes = EncodeUtf16Text(text, TextEncoding::kUtf16LittleEndian);
     WriteMenu(bytes);
     script_.OnWindow(kMessageTitle, [&](HWND box) {
       const std::string said = Text(box, kMessageTextId);

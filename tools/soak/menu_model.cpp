@@ -60,15 +60,6 @@ std::u16string FromUtf8(const std::string& text) {
   return units;
 }
 
-std::string LittleEndianFile(const std::u16string& units) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t unit : units) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
-
 bool IsRootFolder(const std::string& path) { return path.find(kPathSeparator) == std::string::npos; }
 
 bool IsWithin(const std::string& path, const std::string& folder) {
@@ -220,7 +211,7 @@ std::string RandomMenuFile(std::mt19937& random) {
     text += "Count=" + std::to_string(entries) + "\r\n";
     for (int k = 1; k <= entries; ++k) text += EntryLines(random, utf16, k);
   }
-  return utf16 ? LittleEndianFile(FromUtf8(text)) : text;
+  return utf16 ? EncodeUtf16Text(FromUtf8(text), TextEncoding::kUtf16LittleEndian) : text;
 }
 
 }  // namespace dravlin::soak
