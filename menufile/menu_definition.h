@@ -15,11 +15,18 @@ constexpr int kNormalCommandKind = 13014;
 constexpr int kWebSiteKind = 13008;
 constexpr int kEmailAddressKind = 13011;
 
+#ifndef DRAVLIN_SMALL_MENU_LIMITS
 // Menu command ids are 16 bits wide; 200 is "(cancel)", entries take 201 up.
 constexpr int kMaxMenuEntries = 0xFFFF - 200;
 // Folders take no command id; the bound keeps a damaged count from costing
 // more than a moment and more menus than a process may hold.
 constexpr int kMaxMenuFolders = 0xFFFF;
+#else
+// The fuzz build: the same clamps, small enough that an input reaching them
+// costs no more than any other.
+constexpr int kMaxMenuEntries = 300;
+constexpr int kMaxMenuFolders = 40;
+#endif
 
 struct MenuEntry {
   std::string caption;

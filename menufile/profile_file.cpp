@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 
 namespace dravlin {
 
@@ -23,6 +24,14 @@ int ParseProfileNumber(const std::string& text) {
 ProfileFile::ProfileFile(const std::string& path) : path_(ResolveProfilePath(path)) {
   std::string bytes;
   readable_ = ReadWholeFile(path_, bytes) != FileReadStatus::kFailed;
+  Load(bytes);
+}
+
+ProfileFile::ProfileFile(std::string path, const std::string& contents) : path_(std::move(path)), readable_(true) {
+  Load(contents);
+}
+
+void ProfileFile::Load(const std::string& bytes) {
   DecodedText decoded = DecodeProfileText(bytes);
   encoding_ = decoded.encoding;
   exact_ = decoded.exact;

@@ -21,6 +21,9 @@ class ProfileFile {
  public:
   // Loads the file at path; a missing file reads as empty and is not created.
   explicit ProfileFile(const std::string& path);
+  // Takes contents as the bytes of the file at path, read as the file would
+  // be, without touching the disk.
+  ProfileFile(std::string path, const std::string& contents);
 
   // The full path of the file.
   const std::string& Path() const { return path_; }
@@ -53,6 +56,8 @@ class ProfileFile {
   bool Commit();
 
  private:
+  void Load(const std::string& bytes);
+
   std::string path_;
   IniDocument document_;
   TextEncoding encoding_ = TextEncoding::kAnsi;

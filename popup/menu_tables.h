@@ -21,8 +21,14 @@ extern const char kCancelCaption[];
 // window-system object, of which a process may hold 10,000, the host's own
 // windows among them; and menus are built item by item, which past a few
 // thousand items grows quadratic (under Wine 16,000 items take over 20 s).
+#ifndef DRAVLIN_SMALL_MENU_LIMITS
 constexpr std::size_t kMaxPopupMenus = 2048;
 constexpr std::size_t kMaxMenuItems = 4096;
+#else
+// The fuzz build: below the definition's own bounds, so that the cuts are reached.
+constexpr std::size_t kMaxPopupMenus = 24;
+constexpr std::size_t kMaxMenuItems = 48;
+#endif
 static_assert(kMaxPopupMenus - 1 + 2 <= kMaxMenuItems, "the root's folders, separator and cancel fit");
 
 // One owner-drawn item: the item data of a menu item is its record's position.

@@ -3,13 +3,9 @@
 // entry shown has exactly one item, command ids run from 201 without gaps,
 // and every folder hangs below a lower-numbered one, so all are reachable
 // from the root.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,16 +17,6 @@
 namespace {
 
 using namespace dravlin;
-
-// ProfileFile reads from a path; each process uses a file of its own.
-const std::string& MenuFilePath() {
-  static const std::string path = [] {
-    const char* directory = std::getenv("TMPDIR");
-    return std::string(directory && *directory ? directory : "/tmp") + "/dravlin-menu-fuzz-" +
-           std::to_string(getpid()) + ".ini";
-  }();
-  return path;
-}
 
 void CheckDefinition(const MenuDefinition& definition) {
   FUZZ_CHECK(!definition.folders.empty(), "the root folder is present");
@@ -102,14 +88,8 @@ void CheckTables(const MenuDefinition& definition, const MenuTables& tables) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& path = MenuFilePath();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
-
-  const MenuDefinition definition = ReadMenuDefinition(ProfileFile(path));
-  std::remove(path.c_str());
+  const ProfileFile file("dravlin.ini", std::string(reinterpret_cast<const char*>(data), size));
+  const MenuDefinition definition = ReadMenuDefinition(file);
   CheckDefinition(definition);
   CheckTables(definition, PlanMenuTables(definition));
   return 0;

@@ -165,6 +165,8 @@ TEST_F(MenuDefinitionTest, ReadsEdgeCases) {
   }
 }
 
+static_assert(kMaxMenuFolders == 0xFFFF && kMaxMenuEntries == 0xFFFF - 200, "the shipped definition limits");
+
 TEST_F(MenuDefinitionTest, HugeCountsAreBoundedQuickly) {
   const std::string path = PathOf("dravlin.ini");
   WriteBytes(path,

@@ -131,6 +131,9 @@ TEST_F(MenuTablesTest, ParentOutsideEarlierFoldersGoesToTheRoot) {
   ExpectInvariants(t);
 }
 
+// The fuzz build scales these down; the shipped ones are pinned here.
+static_assert(kMaxPopupMenus == 2048 && kMaxMenuItems == 4096, "the shipped popup limits");
+
 TEST_F(MenuTablesTest, HugeDefinitionGivesABoundedPopup) {
   MenuDefinition definition;
   definition.folders.resize(3000);  // all in the root

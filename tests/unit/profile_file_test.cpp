@@ -122,6 +122,18 @@ TEST_F(ProfileFileTest, Utf16FileWithCharactersTheCodePageLacksIsNeverReplaced) 
   EXPECT_EQ(ReadBytes(path), bytes);
 }
 
+TEST_F(ProfileFileTest, ContentsGivenInMemoryReadAsTheFileWould) {
+  const std::string path = PathOf("dravlin.ini");
+  const char kLacking[] = "\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\x2D\x4E";
+  for (const std::string& bytes : {std::string("[s]\r\nk=caf\xE9\r\n"), Utf16("[s]\r\nk=D\xE9j\xE0\r\n", true),
+                                   std::string(kLacking, sizeof kLacking - 1)}) {
+    WriteBytes(path, bytes);
+    const ProfileFile onDisk(path), inMemory(path, bytes);
+    EXPECT_EQ(inMemory.Read("s", "k", ""), onDisk.Read("s", "k", "")) << bytes;
+    EXPECT_EQ(inMemory.Exact(), onDisk.Exact()) << bytes;
+  }
+}
+
 TEST_F(ProfileFileTest, LongValuesAreNotCut) {
   const std::string path = PathOf("dravlin.ini");
   const std::string caption(5000, 'c');
