@@ -15,6 +15,11 @@ UINT_PTR g_releaseTimer = 0;
 bool g_keptForLife = false;
 
 constexpr SIZE_T kReleaseCodeSize = 64;
+// How long the reference outlives the last pin: typing takes a pin for every
+// keystroke, and a quarter of a second lets one reference and one timer serve
+// a run of them instead of a trip through the loader lock each. An unload the
+// host asks meanwhile completes when the timer fires.
+constexpr UINT kReleaseDelayMs = 250;
 
 template <typename T>
 void Append(std::uint8_t*& at, T value) {
@@ -76,7 +81,7 @@ TIMERPROC MakeReleaseProcedure() {
 // windows and the hook with it. The procedure outlives the module.
 void ScheduleRelease() {
   static const TIMERPROC release = MakeReleaseProcedure();
-  if (release) g_releaseTimer = SetTimer(nullptr, 0, 0, release);
+  if (release) g_releaseTimer = SetTimer(nullptr, 0, kReleaseDelayMs, release);
   if (g_releaseTimer) return;
   // Better mapped for the process's life than unmapped under the thread.
   HMODULE ignored = nullptr;
@@ -90,8 +95,7 @@ HINSTANCE ModuleInstance() { return g_moduleInstance; }
 void SetModuleInstance(HINSTANCE instance) { g_moduleInstance = instance; }
 
 ModulePin::ModulePin() {
-  // A release still pending hands its reference over: a burst of keystrokes
-  // through the hook costs one reference and one timer.
+  // A release still pending hands its reference over.
   if (g_pins++ > 0 || g_reference || g_keptForLife) return;
   GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&g_pins), &g_reference);
 }

@@ -240,6 +240,34 @@ TEST_F(LifecycleTest, UnloadWhileRunningDestroysWindowAndLink) {
   EXPECT_TRUE(WaitFor([&] { return host_.Connections().back().closedByPlugin; }));
 }
 
+int g_references = 0;
+
+BOOL WINAPI CountedReference(DWORD flags, LPCSTR name, HMODULE* module) {
+  if (!(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) ++g_references;
+  return GetModuleHandleExA(flags, name, module);
+}
+
+// The hook keeps the module mapped across the hooks below it; typing does not
+// pay the loader lock for that at every keystroke, and an unload right after
+// it still completes.
+TEST_F(LifecycleTest, TypingSharesTheHooksModuleReference) {
+  StartAndWaitForAnswer();
+  ASSERT_TRUE(RedirectImport(host_.Plugin(), "GetModuleHandleExA", &CountedReference));
+  SetForegroundWindow(host_.MainWindow());
+  SetFocus(host_.TextField());
+  PumpMessagesFor(100);
+  g_references = 0;
+  for (int key = 0; key < 10; ++key) {
+    PressKey('A');
+    PumpMessagesFor(30);
+  }
+  EXPECT_GE(g_references, 1);
+  EXPECT_LE(g_references, 4) << "typed over about 300 ms";
+  host_.UnloadPlugin();
+  EXPECT_TRUE(WaitFor([] { return !IsPluginLoaded(); }));
+  ExpectNoHookLeft();
+}
+
 // The host starts the plug-in from one of its threads and unloads it from
 // another while the first is blocked. The unload runs under the loader lock:
 // it neither waits for that thread nor leaves it a window or a hook that would
