@@ -286,9 +286,9 @@ TEST_F(FaultInjectionTest, HostileMenuFilesGiveABoundedMenuAndNoHang) {
   }
 }
 
-// Counts the exceptions raised by running code in memory that may not be run:
-// what a host linked for data execution prevention meets when a procedure is
-// handed over before its page was made executable.
+// Counts the exceptions raised by running code in memory that may not be run.
+// This program is linked for data execution prevention, so Wine, like
+// Windows, runs nothing from a page that was never made executable.
 class ExecutionFaults {
  public:
   ExecutionFaults() : handler_(AddVectoredExceptionHandler(1, Count)) {}
@@ -345,10 +345,6 @@ TEST_F(FaultInjectionTest, HostForbiddingGeneratedCodeKeepsTheModuleMapped) {
   EXPECT_EQ(faults.Seen(), 0) << "a procedure ran from a page that may not be run";
   EXPECT_NE(GetModuleHandleA("dravlin_no_code.dll"), nullptr);
   EXPECT_TRUE(PluginWindows().empty());
-  SetFocus(host_.TextField());
-  SendKeys({VK_RCONTROL});
-  PumpMessagesFor(300);
-  EXPECT_EQ(watcher.opened.size(), 1u) << "the hook went with the stop";
 }
 
 std::string Environment(const char* name) {
