@@ -38,13 +38,14 @@ PluginApplication::PluginApplication() : loadingThreadId_(GetCurrentThreadId()) 
 bool PluginApplication::Initialize(HINSTANCE module) {
   SetModuleInstance(module);
   applicationName_ = ModuleBaseName(module);
-  if (InitializeSockets()) return true;
+  if (StartSockets()) return true;
   ShowLoadFailure(applicationName_);
   Exit();
   return false;
 }
 
-bool PluginApplication::InitializeSockets() {
+bool PluginApplication::StartSockets() {
+  if (socketsStarted_) return true;
   WSADATA data;
   if (WSAStartup(0x0101, &data) != 0) return false;
   if (data.wVersion != 0x0101) {
@@ -55,11 +56,15 @@ bool PluginApplication::InitializeSockets() {
   return true;
 }
 
+void PluginApplication::StopSockets() {
+  if (socketsStarted_) WSACleanup();
+  socketsStarted_ = false;
+}
+
 void PluginApplication::Exit() {
   PluginWindow::DestroyAll();
   Window::UnregisterWindowClasses();
-  if (socketsStarted_) WSACleanup();
-  socketsStarted_ = false;
+  StopSockets();
 }
 
 }  // namespace dravlin

@@ -19,6 +19,13 @@ class PluginApplication {
   // Unload steps: destroys the plug-in windows, then cleans up sockets.
   void Exit();
 
+  // Windows Sockets, started at load and by a window that needs them again,
+  // cleaned up once the last window has gone: outside the loader lock, where
+  // the platform asks for it, unless the host unloads the module with a
+  // window running.
+  bool StartSockets();
+  void StopSockets();
+
   DWORD LoadingThreadId() const { return loadingThreadId_; }
   const std::string& ApplicationName() const { return applicationName_; }
 
@@ -27,8 +34,6 @@ class PluginApplication {
   void SetMainWindow(PluginWindow* window) { mainWindow_ = window; }
 
  private:
-  bool InitializeSockets();
-
   DWORD loadingThreadId_;
   std::string applicationName_;
   PluginWindow* mainWindow_ = nullptr;

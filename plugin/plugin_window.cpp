@@ -66,22 +66,35 @@ PluginWindow* PluginWindow::Create(HWND hostWindow, unsigned port) {
 
 PluginWindow::PluginWindow(HWND hostWindow, unsigned port)
     : hostWindow_(hostWindow), port_(port) {
+  Application().StartSockets();
   LiveWindows().push_back(this);
   menuFont_.Reset(CreateMenuFont(dpi_));
 }
 
 PluginWindow::~PluginWindow() {
   RemoveHook();
+  // Its socket closes before the last window cleans up Windows Sockets.
+  hostLink_.reset();
   DestroyPopupMenus(folderMenus_);
   auto& live = LiveWindows();
   live.erase(std::remove(live.begin(), live.end(), this), live.end());
+  if (live.empty()) Application().StopSockets();
 }
 
 void PluginWindow::DestroyAll() {
-  // A window of another thread is destroyed by that thread: the host may
-  // unload the module from any of its threads.
-  for (const PluginWindow* window : std::vector<PluginWindow*>(LiveWindows()))
-    if (window->Handle()) SendMessageTimeoutA(window->Handle(), WM_CLOSE, 0, 0, SMTO_BLOCK, 5000, nullptr);
+  for (PluginWindow* window : std::vector<PluginWindow*>(LiveWindows())) {
+    if (!window->Handle()) continue;
+    if (GetWindowThreadProcessId(window->Handle(), nullptr) == GetCurrentThreadId()) {
+      DestroyWindow(window->Handle());
+      continue;
+    }
+    // The host may unload the module from any of its threads, and waiting
+    // for another one under the loader lock may hang it. No loop of ours runs
+    // there (it would hold a pin), so the object goes at once: its link
+    // closes, its hook goes, and its windows are left to the system.
+    if (Application().MainWindow() == window) Application().SetMainWindow(nullptr);
+    delete window;
+  }
 }
 
 LRESULT PluginWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -128,10 +141,13 @@ void PluginWindow::RemoveHook() {
 }
 
 LRESULT CALLBACK PluginWindow::HookProcedure(int code, WPARAM virtualKey, LPARAM keystrokeFlags) {
+  // A hook further down may run a modal loop in which the host stops,
+  // restarts or unloads the plug-in; the code and the window must outlive
+  // this call. Windows, unlike Wine, holds no reference to a hook's module
+  // while it calls the hook.
+  const ModulePin pin;
   PluginWindow* window = g_hookedWindow;
   if (!window) return CallNextHookEx(nullptr, code, virtualKey, keystrokeFlags);
-  // A hook further down may run a modal loop in which the host stops or
-  // restarts the plug-in; the window must outlive this call.
   NestedLoop loop(window);
   const LRESULT result = CallNextHookEx(window->hook_.Get(), code, virtualKey, keystrokeFlags);
   // A keystroke only peeked at (HC_NOREMOVE) is reported again when it is

@@ -35,8 +35,9 @@ class PluginWindow : public Window {
   // opens no menu.
   void Stop();
 
-  // Destroys every plug-in window of the module; the module calls it as it
-  // unloads, possibly from a thread other than the windows' own.
+  // Destroys every plug-in window of the module, without waiting for other
+  // threads; the module calls it as it unloads, possibly from a thread other
+  // than the windows' own.
   static void DestroyAll();
 
   // Marks a call that may dispatch messages while the window is in use: a

@@ -10,7 +10,16 @@ namespace {
 
 HINSTANCE g_moduleInstance = nullptr;
 int g_pins = 0;
-HMODULE g_pinnedModule = nullptr;
+HMODULE g_reference = nullptr;  // taken by the first pin, dropped by the release timer
+UINT_PTR g_releaseTimer = 0;
+bool g_keptForLife = false;
+
+constexpr SIZE_T kReleaseCodeSize = 64;
+// How long the reference outlives the last pin: typing takes a pin for every
+// keystroke, and a quarter of a second lets one reference and one timer serve
+// a run of them instead of a trip through the loader lock each. An unload the
+// host asks meanwhile completes when the timer fires.
+constexpr UINT kReleaseDelayMs = 250;
 
 template <typename T>
 void Append(std::uint8_t*& at, T value) {
@@ -18,39 +27,49 @@ void Append(std::uint8_t*& at, T value) {
   at += sizeof value;
 }
 
-// A timer procedure of a few instructions, outside the module's code:
-// KillTimer(NULL, id), then FreeLibrary(module). It runs the platform's own
-// functions, looked up in their modules rather than through the module's
-// import stubs, which go with it.
-TIMERPROC MakeReleaseProcedure(HMODULE module) {
-  const auto killTimer = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("user32.dll"), "KillTimer"));
+// Runs from the release procedure while the reference still maps the module.
+// A pin taken since the timer was set keeps the reference; its end sets the
+// timer again.
+HMODULE WINAPI TakeReleasedReference() {
+  KillTimer(nullptr, std::exchange(g_releaseTimer, 0));
+  return g_pins > 0 ? nullptr : std::exchange(g_reference, nullptr);
+}
+
+// A timer procedure of a few instructions, outside the module's code: asks
+// the module for the reference to drop, then drops it with FreeLibrary, found
+// in its own module rather than through the module's import stubs, which go
+// with it. Null when any step fails, as where the host forbids generated code.
+TIMERPROC MakeReleaseProcedure() {
   const auto freeLibrary =
       reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "FreeLibrary"));
-  auto* code = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 64, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  if (!code || !killTimer || !freeLibrary) return nullptr;
+  const auto takeReference = reinterpret_cast<std::uintptr_t>(&TakeReleasedReference);
+  if (!freeLibrary) return nullptr;
+  auto* code = static_cast<std::uint8_t*>(
+      VirtualAlloc(nullptr, kReleaseCodeSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!code) return nullptr;
   std::uint8_t* at = code;
   const auto bytes = [&at](std::initializer_list<std::uint8_t> list) {
     for (const std::uint8_t byte : list) *at++ = byte;
   };
 #if defined(_M_X64) || defined(__x86_64__)
   bytes({0x48, 0x83, 0xEC, 0x28});                   // sub rsp, 40
-  bytes({0x31, 0xC9, 0x4C, 0x89, 0xC2});             // xor ecx, ecx; mov rdx, r8 (the id)
-  bytes({0x48, 0xB8}), Append<std::uint64_t>(at, killTimer);
-  bytes({0xFF, 0xD0});                               // call rax
-  bytes({0x48, 0xB9}), Append<std::uint64_t>(at, reinterpret_cast<std::uintptr_t>(module));
+  bytes({0x48, 0xB8}), Append<std::uint64_t>(at, takeReference);
+  bytes({0xFF, 0xD0, 0x48, 0x85, 0xC0, 0x74, 0x0F});  // call rax; test rax, rax; jz the end
+  bytes({0x48, 0x89, 0xC1});                         // mov rcx, rax
   bytes({0x48, 0xB8}), Append<std::uint64_t>(at, freeLibrary);
   bytes({0xFF, 0xD0, 0x48, 0x83, 0xC4, 0x28, 0xC3});  // call rax; add rsp, 40; ret
 #else
-  bytes({0xFF, 0x74, 0x24, 0x0C, 0x6A, 0x00});       // push the id; push NULL
-  bytes({0xB8}), Append<std::uint32_t>(at, static_cast<std::uint32_t>(killTimer));
-  bytes({0xFF, 0xD0, 0x68});                         // call eax; push the module
-  Append<std::uint32_t>(at, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(module)));
+  bytes({0xB8}), Append<std::uint32_t>(at, static_cast<std::uint32_t>(takeReference));
+  bytes({0xFF, 0xD0, 0x85, 0xC0, 0x74, 0x08, 0x50});  // call eax; test eax, eax; jz the end; push eax
   bytes({0xB8}), Append<std::uint32_t>(at, static_cast<std::uint32_t>(freeLibrary));
   bytes({0xFF, 0xD0, 0xC2, 0x10, 0x00});             // call eax; ret 16
 #endif
   DWORD previous = 0;
-  VirtualProtect(code, 64, PAGE_EXECUTE_READ, &previous);
-  FlushInstructionCache(GetCurrentProcess(), code, 64);
+  if (!VirtualProtect(code, kReleaseCodeSize, PAGE_EXECUTE_READ, &previous) ||
+      !FlushInstructionCache(GetCurrentProcess(), code, kReleaseCodeSize)) {
+    VirtualFree(code, 0, MEM_RELEASE);
+    return nullptr;
+  }
   return reinterpret_cast<TIMERPROC>(code);
 }
 
@@ -60,11 +79,14 @@ TIMERPROC MakeReleaseProcedure(HMODULE module) {
 // ours have returned, or one of ours that holds its own pin. An unload it
 // completes runs on this thread, as the host's own would have, and takes the
 // windows and the hook with it. The procedure outlives the module.
-void ReleaseFromMessageLoop(HMODULE module) {
-  static const TIMERPROC release = MakeReleaseProcedure(module);
-  // Without it the module stays mapped for the process's life: better than
-  // unmapping it under the thread.
-  if (release) SetTimer(nullptr, 0, 0, release);
+void ScheduleRelease() {
+  static const TIMERPROC release = MakeReleaseProcedure();
+  if (release) g_releaseTimer = SetTimer(nullptr, 0, kReleaseDelayMs, release);
+  if (g_releaseTimer) return;
+  // Better mapped for the process's life than unmapped under the thread.
+  HMODULE ignored = nullptr;
+  g_keptForLife = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                     reinterpret_cast<LPCSTR>(&g_pins), &ignored) != FALSE;
 }
 
 }  // namespace
@@ -73,13 +95,14 @@ HINSTANCE ModuleInstance() { return g_moduleInstance; }
 void SetModuleInstance(HINSTANCE instance) { g_moduleInstance = instance; }
 
 ModulePin::ModulePin() {
-  if (g_pins++ > 0) return;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&g_pins), &g_pinnedModule);
+  // A release still pending hands its reference over.
+  if (g_pins++ > 0 || g_reference || g_keptForLife) return;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&g_pins), &g_reference);
 }
 
 ModulePin::~ModulePin() {
-  if (--g_pins > 0 || !g_pinnedModule) return;
-  ReleaseFromMessageLoop(std::exchange(g_pinnedModule, nullptr));
+  if (--g_pins > 0 || !g_reference || g_releaseTimer || g_keptForLife) return;
+  ScheduleRelease();
 }
 
 }  // namespace dravlin

@@ -9,11 +9,13 @@ namespace dravlin {
 HINSTANCE ModuleInstance();
 void SetModuleInstance(HINSTANCE instance);
 
-// Keeps the module mapped while one of its modal loops runs on the calling
-// thread: the host may unload it from a message dispatched inside the loop,
-// and the loop would then return into nothing. The first pin takes a
-// reference; the last gives it back once the thread has left the module's
-// code, so that the unload the host asked for happens then.
+// Keeps the module mapped while a call that may dispatch messages runs on the
+// calling thread (one of its modal loops, the next hook of the chain): the
+// host may unload it from a message dispatched inside, and the call would
+// then return into nothing. The first pin takes a reference; the last gives
+// it back once the thread has left the module's code, so that the unload the
+// host asked for happens then. Where that cannot be done, the module stays
+// mapped for the process's life.
 class ModulePin {
  public:
   ModulePin();

@@ -29,10 +29,17 @@ void Window::UnregisterWindowClasses() {
 }
 
 Window::~Window() {
-  if (hwnd_) {
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+  if (!hwnd_) return;
+  SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+  if (GetWindowThreadProcessId(hwnd_, nullptr) == GetCurrentThreadId()) {
     DestroyWindow(hwnd_);
+    return;
   }
+  // Only its own thread may destroy it, and that thread may be blocked: the
+  // system's procedure takes the window over and closes it there, so that
+  // nothing of the module runs for it any more.
+  SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+  PostMessageA(hwnd_, WM_CLOSE, 0, 0);
 }
 
 HWND Window::CreateSystemWindow(DWORD exStyle, const char* className, const char* title,

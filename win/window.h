@@ -11,6 +11,8 @@ class Window {
   Window() = default;
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
+  // Destroys the system window; one of another thread is left to the system,
+  // which closes it on that thread.
   virtual ~Window();
 
   HWND Handle() const { return hwnd_; }

@@ -286,6 +286,67 @@ TEST_F(FaultInjectionTest, HostileMenuFilesGiveABoundedMenuAndNoHang) {
   }
 }
 
+// Counts the exceptions raised by running code in memory that may not be run.
+// This program is linked for data execution prevention, so Wine, like
+// Windows, runs nothing from a page that was never made executable.
+class ExecutionFaults {
+ public:
+  ExecutionFaults() : handler_(AddVectoredExceptionHandler(1, Count)) {}
+  ~ExecutionFaults() { RemoveVectoredExceptionHandler(handler_); }
+  int Seen() const { return count_; }
+
+ private:
+  static LONG CALLBACK Count(EXCEPTION_POINTERS* exception) {
+    MEMORY_BASIC_INFORMATION memory = {};
+    const DWORD runnable = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    if (VirtualQuery(exception->ExceptionRecord->ExceptionAddress, &memory, sizeof memory) &&
+        !(memory.Protect & runnable))
+      ++count_;
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+
+  static inline std::atomic<int> count_{0};
+  PVOID handler_;
+};
+
+BOOL WINAPI RefuseToProtect(LPVOID, SIZE_T, DWORD, PDWORD) {
+  SetLastError(1655);  // ERROR_DYNAMIC_CODE_BLOCKED, as under Arbitrary Code Guard
+  return FALSE;
+}
+
+// A host that forbids generated code: the plug-in cannot make the procedure
+// that drops its reference after an unload asked inside its menu, and keeps
+// the module mapped instead. A copy under another name keeps the module
+// mapped for the life of this process only.
+TEST_F(FaultInjectionTest, HostForbiddingGeneratedCodeKeepsTheModuleMapped) {
+  const std::string copy = settingsDirectory_ + "dravlin_no_code.dll";
+  ASSERT_TRUE(CopyFileA(PluginPath().c_str(), copy.c_str(), FALSE));
+  host_.UnloadPlugin();
+  ASSERT_TRUE(host_.LoadPlugin(copy));
+  ASSERT_TRUE(RedirectImport(host_.Plugin(), "VirtualProtect", &RefuseToProtect));
+  WriteMenu("[folder0]\r\nCount=1\r\nCapt1=one\r\nCommand1=1\r\n");
+  Connect();
+  host_.SendToPlugin(S + "054 " + settingsDirectory_ + S + "001 ");
+  ASSERT_TRUE(WaitFor([&] { return Received() == InformationLines(); }));
+  const ExecutionFaults faults;
+  SetForegroundWindow(host_.MainWindow());
+  SetFocus(host_.TextField());
+  PumpMessagesFor(50);
+  MenuWatcher watcher;
+  watcher.whileOpen = [&](int tick) {
+    if (tick != 1) return;
+    host_.CloseConnection();
+    host_.UnloadPlugin();
+    EndMenu();
+  };
+  SendKeys({VK_RCONTROL});
+  ASSERT_TRUE(WaitFor([&] { return !watcher.opened.empty() && !VisibleMenuWindow(); }));
+  PumpMessagesFor(300);
+  EXPECT_EQ(faults.Seen(), 0) << "a procedure ran from a page that may not be run";
+  EXPECT_NE(GetModuleHandleA("dravlin_no_code.dll"), nullptr);
+  EXPECT_TRUE(PluginWindows().empty());
+}
+
 std::string Environment(const char* name) {
   char value[MAX_PATH] = "";
   const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);

@@ -2,8 +2,10 @@
 // from the host client's side.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "tests/wine/plugin_fixture.h"
@@ -68,6 +70,10 @@ class LifecycleTest : public PluginTest {
   void ExpectNoHookLeftAfterUnload() {
     host_.UnloadPlugin();
     ASSERT_FALSE(IsPluginLoaded());
+    ExpectNoHookLeft();
+  }
+
+  void ExpectNoHookLeft() {
     SetForegroundWindow(host_.MainWindow());
     SetFocus(host_.TextField());
     PressKey('A');
@@ -232,6 +238,69 @@ TEST_F(LifecycleTest, UnloadWhileRunningDestroysWindowAndLink) {
   ExpectNoHookLeftAfterUnload();
   EXPECT_EQ(FindPluginWindow(), nullptr);
   EXPECT_TRUE(WaitFor([&] { return host_.Connections().back().closedByPlugin; }));
+}
+
+int g_references = 0;
+
+BOOL WINAPI CountedReference(DWORD flags, LPCSTR name, HMODULE* module) {
+  if (!(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) ++g_references;
+  return GetModuleHandleExA(flags, name, module);
+}
+
+// The hook keeps the module mapped across the hooks below it; typing does not
+// pay the loader lock for that at every keystroke, and an unload right after
+// it still completes.
+TEST_F(LifecycleTest, TypingSharesTheHooksModuleReference) {
+  StartAndWaitForAnswer();
+  ASSERT_TRUE(RedirectImport(host_.Plugin(), "GetModuleHandleExA", &CountedReference));
+  SetForegroundWindow(host_.MainWindow());
+  SetFocus(host_.TextField());
+  PumpMessagesFor(100);
+  g_references = 0;
+  for (int key = 0; key < 10; ++key) {
+    PressKey('A');
+    PumpMessagesFor(30);
+  }
+  EXPECT_GE(g_references, 1);
+  EXPECT_LE(g_references, 4) << "typed over about 300 ms";
+  host_.UnloadPlugin();
+  EXPECT_TRUE(WaitFor([] { return !IsPluginLoaded(); }));
+  ExpectNoHookLeft();
+}
+
+// The host starts the plug-in from one of its threads and unloads it from
+// another while the first is blocked. The unload runs under the loader lock:
+// it neither waits for that thread nor leaves it a window or a hook that would
+// call into the unmapped module once it runs again.
+TEST_F(LifecycleTest, UnloadFromAnotherThreadWhileTheWindowsThreadIsBlocked) {
+  const HANDLE answered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE blocked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE resume = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const auto init = host_.Entry("zanInit");
+  std::size_t windowsLeft = 99;
+  std::thread windowsThread([&] {
+    init(host_.MainWindow(), nullptr, reinterpret_cast<void*>(static_cast<UINT_PTR>(host_.Port())), nullptr);
+    PumpMessagesUntil([&] { return WaitForSingleObject(answered, 0) == WAIT_OBJECT_0; }, kTimeoutMs);
+    SetEvent(blocked);
+    WaitForSingleObject(resume, 30000);
+    PumpMessagesFor(300);
+    windowsLeft = PluginWindows().size();
+  });
+  EXPECT_TRUE(WaitFor([&] { return Received() == InformationLines(); }));
+  SetEvent(answered);
+  WaitForSingleObject(blocked, 30000);
+  const DWORD start = GetTickCount();
+  host_.UnloadPlugin();
+  const DWORD unloadMs = GetTickCount() - start;
+  std::printf("unloaded in %lu ms while the window's thread was blocked\n", unloadMs);
+  EXPECT_LT(unloadMs, 1000u);
+  EXPECT_FALSE(IsPluginLoaded());
+  EXPECT_TRUE(WaitFor([&] { return host_.Connections().back().closedByPlugin; }));
+  ExpectNoHookLeft();
+  SetEvent(resume);
+  windowsThread.join();
+  EXPECT_EQ(windowsLeft, 0u);
+  for (const HANDLE event : {answered, blocked, resume}) CloseHandle(event);
 }
 
 }  // namespace

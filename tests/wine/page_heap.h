@@ -8,8 +8,11 @@
 
 #include <atomic>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <mutex>
+
+#include "tests/wine/plugin_probe.h"
 
 namespace dravlin {
 
@@ -25,24 +28,8 @@ class PageHeap {
     static const PVOID handler = AddVectoredExceptionHandler(1, CountFreedBlockFault);
     static_cast<void>(handler);
     int redirected = 0;
-    auto* base = reinterpret_cast<BYTE*>(module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         library->Name; ++library) {
-      if (lstrcmpiA(reinterpret_cast<const char*>(base + library->Name), "msvcrt.dll") != 0) continue;
-      auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
-      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
-      for (; names->u1.AddressOfData; ++names, ++slots) {
-        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-        const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
-        if (const void* replacement = Replacement(name)) {
-          Patch(slots, replacement);
-          ++redirected;
-        }
-      }
-    }
+    for (const char* name : {"malloc", "calloc", "realloc", "free"})
+      if (RedirectImport(module, name, Replacement(name))) ++redirected;
     return redirected;
   }
 
@@ -72,13 +59,6 @@ class PageHeap {
     if (!std::strcmp(name, "realloc")) return reinterpret_cast<const void*>(&Reallocate);
     if (!std::strcmp(name, "free")) return reinterpret_cast<const void*>(&Free);
     return nullptr;
-  }
-
-  static void Patch(IMAGE_THUNK_DATA* slot, const void* replacement) {
-    DWORD protection = 0;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-    slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-    VirtualProtect(slot, sizeof *slot, protection, &protection);
   }
 
   static std::map<void*, std::size_t>& Blocks() {

@@ -57,6 +57,34 @@ inline HWND FindPluginWindow() {
   return windows.empty() ? nullptr : windows.front();
 }
 
+// Points a module's imports of a function, from whichever library, at a
+// replacement. Returns what the first one pointed at before, or null when the
+// module imports no such function.
+template <typename Function>
+Function RedirectImport(HMODULE module, const char* function, Function replacement) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  Function previous = nullptr;
+  for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       imports.VirtualAddress && library->Name; ++library) {
+    auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const auto* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (lstrcmpA(reinterpret_cast<const char*>(name->Name), function) != 0) continue;
+      DWORD protection = 0;
+      VirtualProtect(slots, sizeof *slots, PAGE_READWRITE, &protection);
+      if (!previous) previous = reinterpret_cast<Function>(slots->u1.Function);
+      slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(slots, sizeof *slots, protection, &protection);
+    }
+  }
+  return previous;
+}
+
 // Whether every heap of the process is sound. Under a debug heap (free blocks
 // filled and checked, see the fault injection tests) this also finds a write
 // into memory already freed.

@@ -445,6 +445,61 @@ class HookChainTest : public PluginTest {
   HostSimulator neighbour_{neighbourDirectory_};
 };
 
+// Wine's user32 holds a reference to a hook's module while it calls the hook
+// (GetModuleHandleExW before, FreeLibrary after); Windows holds none. Taking
+// that reference away for one module makes Wine call its hook as Windows does.
+class HookCalledAsOnWindows {
+ public:
+  explicit HookCalledAsOnWindows(HMODULE module) {
+    module_ = module;
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    getModule_ = RedirectImport<GetModuleProc>(user32, "GetModuleHandleExW", &GetModuleWithoutReference);
+    freeLibrary_ = RedirectImport<FreeLibraryProc>(user32, "FreeLibrary", &FreeOwnedReference);
+  }
+  ~HookCalledAsOnWindows() {
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    RedirectImport(user32, "GetModuleHandleExW", getModule_);
+    RedirectImport(user32, "FreeLibrary", freeLibrary_);
+  }
+  bool Redirected() const { return getModule_ && freeLibrary_; }
+
+ private:
+  using GetModuleProc = BOOL(WINAPI*)(DWORD, const wchar_t*, HMODULE*);
+  using FreeLibraryProc = BOOL(WINAPI*)(HMODULE);
+
+  static BOOL WINAPI GetModuleWithoutReference(DWORD flags, const wchar_t* name, HMODULE* module) {
+    const BOOL found = getModule_(flags, name, module);
+    if (found && *module == module_ && !(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) {
+      freeLibrary_(module_);
+      ++owed_;
+    }
+    return found;
+  }
+  static BOOL WINAPI FreeOwnedReference(HMODULE module) {
+    if (module != module_ || owed_ == 0) return freeLibrary_(module);
+    --owed_;
+    return TRUE;
+  }
+
+  static inline HMODULE module_ = nullptr;
+  static inline int owed_ = 0;
+  static inline GetModuleProc getModule_ = nullptr;
+  static inline FreeLibraryProc freeLibrary_ = nullptr;
+};
+
+TEST_F(HookChainTest, UnloadInsideANeighboursMenuCompletesOnceOurHookHasReturned) {
+  const HookCalledAsOnWindows asOnWindows(host_.Plugin());
+  ASSERT_TRUE(asOnWindows.Redirected());
+  bool mappedInside = false;
+  InsideTheNeighboursMenu([&] {
+    host_.UnloadPlugin();
+    mappedInside = GetModuleHandleA("dravlin.dll") != nullptr;
+  });
+  EXPECT_TRUE(mappedInside) << "unmapped while our hook waited for the neighbour's";
+  EXPECT_TRUE(WaitFor([] { return !GetModuleHandleA("dravlin.dll"); })) << "the unload never happened";
+  EXPECT_TRUE(neighbour_.HasOpenConnection());
+}
+
 TEST_F(HookChainTest, LinkClosedInsideANeighboursMenuStopsOnlyUs) {
   InsideTheNeighboursMenu([&] { host_.CloseConnection(); });
   EXPECT_TRUE(WaitFor([] { return PluginWindows().size() == 1; }));
