@@ -3,8 +3,10 @@
 #pragma once
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace dravlin {
@@ -32,6 +34,16 @@ inline std::vector<SeenItem> ItemsOf(HMENU menu) {
     items.push_back({info.fType, info.wID, info.hSubMenu, info.dwItemData});
   }
   return items;
+}
+
+// What a screen reader reads from an item's data: the caption of the
+// MSAAMENUINFO the data points at, or "(none)". Only for data of the plug-in's
+// items, or small numbers: the data is followed.
+inline std::wstring AccessibleCaption(ULONG_PTR data) {
+  const auto* info = reinterpret_cast<const MSAAMENUINFO*>(data);
+  if (data < 0x10000 || info->dwMSAASignature != MSAA_MENU_SIG) return L"(none)";
+  if (info->pszWText[info->cchWText] != L'\0') return L"(no null after the length)";
+  return std::wstring(info->pszWText, info->cchWText);
 }
 
 inline HWND VisibleMenuWindow() {
@@ -93,6 +105,17 @@ inline INPUT Key(WORD virtualKey, bool up) {
                         virtualKey == VK_UP || virtualKey == VK_RIGHT;
   input.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
   return input;
+}
+
+// Types one character as an input method does, whatever the keyboard layout.
+inline void SendCharacter(wchar_t character) {
+  INPUT inputs[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wScan = character;
+    inputs[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
+  }
+  SendInput(2, inputs, sizeof(INPUT));
 }
 
 inline void SendKeys(const std::vector<WORD>& keys) {
