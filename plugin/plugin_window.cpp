@@ -235,7 +235,6 @@ std::string PluginWindow::MenuFilePath() const {
 void PluginWindow::BuildFrom(const ProfileFile& file) {
   // A file held by another program keeps the menu the user had.
   if (!file.Readable()) return;
-  menus_ = PopupMenus();
   tables_ = PlanMenuTables(ReadMenuDefinition(file));
   MakeMenus(DpiWhereMenuAppears(hostWindow_, nullptr), ScreenReaderRunning());
 }
