@@ -22,11 +22,14 @@ std::string SpokenCaption(const ItemRecord& record) {
   return kind.empty() ? record.caption : record.caption + "\t" + kind;
 }
 
-std::vector<wchar_t> Utf16(const std::string& text) {
-  const int size = static_cast<int>(text.size());
-  std::vector<wchar_t> wide(size ? MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0) : 0);
-  if (!wide.empty()) MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
-  return wide;
+// Appends the text in UTF-16 and a null. Every character of the code page
+// takes a byte at least, so the bytes bound the UTF-16 length.
+void AppendUtf16(std::vector<wchar_t>& to, const std::string& text) {
+  const std::size_t start = to.size();
+  const int bytes = static_cast<int>(text.size());
+  to.resize(start + text.size() + 1);
+  const int length = bytes ? MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, &to[start], bytes) : 0;
+  to.resize(start + length + 1);
 }
 
 void AppendPlannedItem(HMENU menu, const PlannedItem& item, const MenuTables& tables,
@@ -89,16 +92,16 @@ Function Lookup(HMODULE module, const char* name) {
 }
 
 int HostWindowDpi(HWND hostWindow) {
-  using GetDpiForWindow = UINT(WINAPI*)(HWND);
-  const auto query = Lookup<GetDpiForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
+  using DpiForWindowFunction = UINT(WINAPI*)(HWND);
+  const auto query = Lookup<DpiForWindowFunction>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
   return query ? static_cast<int>(query(hostWindow)) : 0;
 }
 
 int MonitorDpi(HWND hostWindow, const POINT* at) {
-  using GetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  using DpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI: the scaling the user chose
   const LibraryHandle shcore(LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  const auto query = Lookup<GetDpiForMonitor>(shcore.Get(), "GetDpiForMonitor");
+  const auto query = Lookup<DpiForMonitorFunction>(shcore.Get(), "GetDpiForMonitor");
   if (!query) return 0;
   const HMONITOR monitor =
       at ? MonitorFromPoint(*at, MONITOR_DEFAULTTONEAREST) : MonitorFromWindow(hostWindow, MONITOR_DEFAULTTONEAREST);
@@ -126,18 +129,16 @@ bool ScreenReaderRunning() {
 }
 
 PopupMenus::PopupMenus(const MenuTables& tables, bool asText) {
-  std::vector<std::size_t> starts, lengths;
+  std::vector<std::size_t> starts;
   for (const ItemRecord& item : tables.items) {
-    const std::vector<wchar_t> caption = Utf16(item.caption);
     starts.push_back(captions_.size());
-    lengths.push_back(caption.size());
-    captions_.insert(captions_.end(), caption.begin(), caption.end());
-    captions_.push_back(L'\0');
+    AppendUtf16(captions_, item.caption);
   }
+  starts.push_back(captions_.size());
   // Pointed at only now that the captions no longer move.
   records_.reserve(tables.items.size());
   for (std::size_t i = 0; i < tables.items.size(); ++i)
-    records_.push_back({{MSAA_MENU_SIG, static_cast<DWORD>(lengths[i]), &captions_[starts[i]]}, i});
+    records_.push_back({{MSAA_MENU_SIG, static_cast<DWORD>(starts[i + 1] - starts[i] - 1), &captions_[starts[i]]}, i});
   menus_.reserve(tables.menus.size());
   for (std::size_t i = 0; i < tables.menus.size(); ++i) menus_.emplace_back(CreatePopupMenu());
   for (std::size_t i = 0; i < tables.menus.size(); ++i)
