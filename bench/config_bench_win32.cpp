@@ -160,7 +160,7 @@ const char* const kPhaseNames[kPhaseCount] = {
 
 using PhaseTimes = std::vector<double>;
 
-PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, std::vector<MenuHandle>& running) {
+PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, PopupMenus& running) {
   PhaseTimes t(kPhaseCount);
   const HWND dialog =
       CreateDialogParamA(plugin, MAKEINTRESOURCEA(IDD_CONFIGURE), nullptr, IgnoreMessages, 0);
@@ -189,8 +189,8 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, std::vector<M
   file.Commit();
   t[kCommit] = Now() - begin;
   begin = Now();
-  DestroyPopupMenus(running);
-  running = CreatePopupMenus(PlanMenuTables(ReadMenuDefinition(file)), false);
+  running = PopupMenus();
+  running = PopupMenus(PlanMenuTables(ReadMenuDefinition(file)), false);
   t[kRebuild] = Now() - begin;
   // The dialog's window goes first, then its tree and entry table with it.
   begin = Now();
@@ -203,13 +203,13 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, std::vector<M
 
 PhaseTimes TimePhases(HMODULE plugin, const std::string& path, const std::string& bytes) {
   std::vector<PhaseTimes> runs;
-  std::vector<MenuHandle> running = CreatePopupMenus(PlanMenuTables(ReadMenuDefinition(ProfileFile(path))), false);
+  PopupMenus running(PlanMenuTables(ReadMenuDefinition(ProfileFile(path))), false);
   for (int i = 0; i < kRepeats; ++i) {
     WriteBytes(path, bytes);
     runs.push_back(TimePhasesOnce(plugin, path, running));
     PumpMessagesFor(50);
   }
-  DestroyPopupMenus(running);
+  running = PopupMenus();
   PhaseTimes medians(kPhaseCount);
   for (int p = 0; p < kPhaseCount; ++p) {
     std::vector<double> values;

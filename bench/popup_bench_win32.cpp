@@ -26,9 +26,9 @@ namespace {
 constexpr int kSizes[] = {100, 1000, 10000};
 constexpr double kBuildBudgetSeconds = 25;
 
-std::size_t ItemCount(const std::vector<MenuHandle>& menus) {
+std::size_t ItemCount(const PopupMenus& menus) {
   std::size_t count = 0;
-  for (const MenuHandle& menu : menus) count += static_cast<std::size_t>(GetMenuItemCount(menu.Get()));
+  for (const MenuHandle& menu : menus.Menus()) count += static_cast<std::size_t>(GetMenuItemCount(menu.Get()));
   return count;
 }
 
@@ -43,16 +43,14 @@ void BuildRow(const std::string& path, const MenuDefinition& menu) {
   std::size_t items = 0;
   const double ours = MedianSeconds([&] {
     const MenuTables tables = PlanMenuTables(ReadMenuDefinition(ProfileFile(path)));
-    std::vector<MenuHandle> menus = CreatePopupMenus(tables, false);
+    const PopupMenus menus(tables, false);
     items = ItemCount(menus);
-    DestroyPopupMenus(menus);
   });
   const MenuTables planned = PlanMenuTables(menu);
   const std::size_t expectedItems = PlannedItemCount(planned);
   // The Win32 menus' share of the build, which the platform decides.
   const double menusOnly = MedianSeconds([&] {
-    std::vector<MenuHandle> menus = CreatePopupMenus(planned, false);
-    DestroyPopupMenus(menus);
+    const PopupMenus menus(planned, false);
   });
 
   MenuDefinition platformRead;
@@ -60,9 +58,8 @@ void BuildRow(const std::string& path, const MenuDefinition& menu) {
   const CappedTiming platform = RunCapped(kBuildBudgetSeconds, ValuesRead(menu), [&](Budget& budget) {
     platformRead = ReadValueByValue(path, budget);
     const MenuTables tables = PlanMenuTables(platformRead);
-    std::vector<MenuHandle> menus = CreatePopupMenus(tables, false);
+    const PopupMenus menus(tables, false);
     platformItems = ItemCount(menus);
-    DestroyPopupMenus(menus);
   });
 
   const bool oursRight = items == expectedItems;
@@ -103,8 +100,8 @@ void BuildBench() {
   }
   Sleep(kSettleMs);
   std::printf(
-      "BuildPopupMenu (ProfileFile + ReadMenuDefinition + PlanMenuTables + CreatePopupMenus +\n"
-      "DestroyPopupMenus, median of repeats) against the same build reading the file value by value\n"
+      "BuildPopupMenu (ProfileFile + ReadMenuDefinition + PlanMenuTables + PopupMenus made and\n"
+      "destroyed, median of repeats) against the same build reading the file value by value\n"
       "through GetPrivateProfileStringA (one run); menus in %d folders. 'Win32 menus': the part of\n"
       "BuildPopupMenu spent creating and destroying the menus. 'same': equal menus built.\n\n",
       kBenchFolders);

@@ -68,14 +68,12 @@ PluginWindow::PluginWindow(HWND hostWindow, unsigned port)
     : hostWindow_(hostWindow), port_(port) {
   Application().StartSockets();
   LiveWindows().push_back(this);
-  menuFont_.Reset(CreateMenuFont(dpi_));
 }
 
 PluginWindow::~PluginWindow() {
   RemoveHook();
   // Its socket closes before the last window cleans up Windows Sockets.
   hostLink_.reset();
-  DestroyPopupMenus(folderMenus_);
   auto& live = LiveWindows();
   live.erase(std::remove(live.begin(), live.end(), this), live.end());
   if (live.empty()) Application().StopSockets();
@@ -108,7 +106,7 @@ LRESULT PluginWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_COMMAND: return HandleMenuCommand(wParam, lParam);
     case WM_MENUCHAR:
-      return AnswerMenuChar(Handle(), reinterpret_cast<HMENU>(lParam), static_cast<char>(LOWORD(wParam)), tables_);
+      return AnswerMenuChar(Handle(), reinterpret_cast<HMENU>(lParam), LOWORD(wParam), menus_, tables_);
     default: return DefaultProcessing(message, wParam, lParam);
   }
 }
@@ -253,24 +251,28 @@ std::string PluginWindow::MenuFilePath() const {
 void PluginWindow::BuildFrom(const ProfileFile& file) {
   // A file held by another program keeps the menu the user had.
   if (!file.Readable()) return;
-  DestroyPopupMenus(folderMenus_);
   tables_ = PlanMenuTables(ReadMenuDefinition(file));
-  menusAsText_ = ScreenReaderRunning();
-  folderMenus_ = CreatePopupMenus(tables_, menusAsText_);
+  MakeMenus(DpiWhereMenuAppears(hostWindow_, nullptr), ScreenReaderRunning());
 }
 
-const ItemRecord* PluginWindow::RecordFor(ULONG_PTR itemData) const {
-  return itemData < tables_.items.size() ? &tables_.items[itemData] : nullptr;
+void PluginWindow::MakeMenus(int dpi, bool asText) {
+  if (dpi != dpi_ || !menuFont_) menuFont_.Reset(CreateMenuFont(dpi));
+  dpi_ = dpi;
+  menusAsText_ = asText;
+  // The old menus go before the new ones are made.
+  menus_ = PopupMenus();
+  menus_ = PopupMenus(tables_, asText);
 }
 
 LRESULT PluginWindow::OnMeasureItem(MEASUREITEMSTRUCT* request) {
-  if (const ItemRecord* record = RecordFor(request->itemData))
+  if (const ItemRecord* record = RecordFor(tables_, menus_, request->itemData))
     MeasureMenuItem(Handle(), menuFont_.Get(), dpi_, *record, *request);
   return TRUE;
 }
 
 LRESULT PluginWindow::OnDrawItem(const DRAWITEMSTRUCT* request) {
-  if (const ItemRecord* record = RecordFor(request->itemData)) DrawMenuItem(menuFont_.Get(), dpi_, *record, *request);
+  if (const ItemRecord* record = RecordFor(tables_, menus_, request->itemData))
+    DrawMenuItem(menuFont_.Get(), dpi_, *record, *request);
   return TRUE;
 }
 
@@ -289,7 +291,7 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   const auto at = TriggerMenuPoint(hostWindow_, TriggerKey(), virtualKey, keystrokeFlags);
   if (!at) return;
   triggerPressServed_ = isTriggerKey;
-  SuitScreenReader();
+  SuitMenus(POINT{at->x, at->y});
   const ModulePin pin;
   // Ends after the last use of a member: its end deletes the object when the
   // window went while the menu was open.
@@ -299,13 +301,13 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   menuOpen_ = false;
 }
 
-void PluginWindow::SuitScreenReader() {
-  // A reader started or stopped since the build; not every system tells the
-  // window so.
-  if (ScreenReaderRunning() == menusAsText_) return;
-  menusAsText_ = !menusAsText_;
-  DestroyPopupMenus(folderMenus_);
-  folderMenus_ = CreatePopupMenus(tables_, menusAsText_);
+void PluginWindow::SuitMenus(POINT at) {
+  // Not every system tells the window that a reader started or stopped, and
+  // the host's window may have moved to another monitor, or the user changed
+  // the scaling, since the build.
+  const int dpi = DpiWhereMenuAppears(hostWindow_, &at);
+  const bool asText = ScreenReaderRunning();
+  if (dpi != dpi_ || asText != menusAsText_) MakeMenus(dpi, asText);
 }
 
 LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
@@ -317,7 +319,8 @@ LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
   item.cbSize = sizeof item;
   item.fMask = MIIM_DATA;
   if (commandId != kCancelCommandId && RootMenu() && GetMenuItemInfoA(RootMenu(), commandId, FALSE, &item)) {
-    const EntryAction action = ActionForCommand(tables_, commandId, item.dwItemData);
+    const std::optional<std::size_t> position = menus_.PositionOf(item.dwItemData);
+    const EntryAction action = position ? ActionForCommand(tables_, commandId, *position) : EntryAction();
     if (action.type == EntryAction::Type::SendCommand && hostLink_) hostLink_->SendCommandMessage(action.text);
     if (action.type == EntryAction::Type::OpenWithShell)
       ShellExecuteA(hostWindow_, nullptr, action.text.c_str(), nullptr, nullptr, SW_SHOW);

@@ -60,7 +60,7 @@ class PluginWindow : public Window {
   HWND HostWindow() const { return hostWindow_; }
   // The trigger key and the root menu of the latest build; null before one.
   int TriggerKey() const { return tables_.triggerKey; }
-  HMENU RootMenu() const { return folderMenus_.empty() ? nullptr : folderMenus_.front().Get(); }
+  HMENU RootMenu() const { return menus_.Root(); }
 
  private:
   PluginWindow(HWND hostWindow, unsigned port);
@@ -74,9 +74,12 @@ class PluginWindow : public Window {
   // Opens the root menu at the caret when the keystroke, already passed on to
   // the next hook, is a press of the trigger key in a text field of the host.
   void OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags);
-  // Makes the menus text items while a screen reader runs, owner-drawn ones
-  // otherwise.
-  void SuitScreenReader();
+  // Rebuilds the menus and the font when a screen reader started or stopped
+  // since they were made, or the menu is to appear at another resolution.
+  void SuitMenus(POINT at);
+  // Makes the menus of the tables: text items while a screen reader runs,
+  // owner-drawn ones otherwise, drawn for the given resolution.
+  void MakeMenus(int dpi, bool asText);
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnPostDestroy() override;
@@ -100,16 +103,15 @@ class PluginWindow : public Window {
   LRESULT OnDrawItem(const DRAWITEMSTRUCT* request);
   // Carries out a chosen menu entry, then the default command processing.
   LRESULT HandleMenuCommand(WPARAM wParam, LPARAM lParam);
-  const ItemRecord* RecordFor(ULONG_PTR itemData) const;
 
-  const int dpi_ = ScreenDpi();
+  int dpi_ = 0;  // the resolution the menus and the font were made for
   FontHandle menuFont_;
   HookHandle hook_;
   HWND hostWindow_;
   unsigned port_;
   std::unique_ptr<HostLink> hostLink_;
-  std::vector<MenuHandle> folderMenus_;
   MenuTables tables_;
+  PopupMenus menus_;
   bool menuOpen_ = false;            // TrackPopupMenu is running
   bool menusAsText_ = false;         // built for a screen reader
   bool triggerPressServed_ = false;  // the trigger key's press has opened the menu

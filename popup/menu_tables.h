@@ -31,7 +31,8 @@ constexpr std::size_t kMaxMenuItems = 48;
 #endif
 static_assert(kMaxPopupMenus - 1 + 2 <= kMaxMenuItems, "the root's folders, separator and cancel fit");
 
-// One owner-drawn item: the item data of a menu item is its record's position.
+// One owner-drawn item. The data of its menu item points at a record that
+// holds the position of this one in the item table.
 struct ItemRecord {
   std::string caption;
   int kind = 0;
@@ -43,7 +44,7 @@ struct PlannedItem {
   Type type = Type::Entry;
   std::size_t submenu = 0;    // Folder: the folder whose menu it opens
   unsigned commandId = 0;     // Entry and Cancel
-  std::size_t itemData = 0;   // every type but Separator
+  std::size_t itemData = 0;   // every type but Separator: the item table position
 };
 
 struct MenuTables {
@@ -70,8 +71,9 @@ struct EntryAction {
   std::string text;  // the command text, or "mailto:" followed by it
 };
 
-// The action for a chosen command id whose menu item carries itemData; ids and
-// item data that name no entry of the tables do nothing.
+// The action for a chosen command id whose menu item's data names the item
+// table position itemData; ids and positions that name no entry of the tables
+// do nothing.
 EntryAction ActionForCommand(const MenuTables& tables, unsigned commandId, std::size_t itemData);
 
 }  // namespace dravlin

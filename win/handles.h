@@ -74,6 +74,11 @@ struct MemoryDcTraits {
   static Type Invalid() { return nullptr; }
   static void Close(Type h) { DeleteDC(h); }
 };
+struct LibraryTraits {
+  using Type = HMODULE;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { FreeLibrary(h); }
+};
 struct WindowTraits {
   using Type = HWND;
   static Type Invalid() { return nullptr; }
@@ -88,6 +93,7 @@ using SocketHandle = UniqueHandle<SocketTraits>;
 using IconHandle = UniqueHandle<IconTraits>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
 using WindowHandle = UniqueHandle<WindowTraits>;
+using LibraryHandle = UniqueHandle<LibraryTraits>;
 
 // A window's device context from GetDC, released on destruction.
 class WindowDc {

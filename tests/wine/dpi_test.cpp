@@ -160,7 +160,7 @@ TEST_F(DpiChild, ItemsHoldTheirCaptionsAndIconsTheirSize) {
   DeleteObject(menuFont);
   ReleaseDC(nullptr, screen);
 
-  // Item data: Greetings 0, Say hello 1, Home page 2, Mail us 3, Bye 4, (cancel) 5.
+  // Item table positions: Greetings 0, Say hello 1, Home page 2, Mail us 3, Bye 4, (cancel) 5.
   for (ULONG_PTR item = 0; item <= 5; ++item) {
     MEASUREITEMSTRUCT measure = {};
     measure.CtlType = ODT_MENU;

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace dravlin {
@@ -32,6 +34,16 @@ inline std::vector<SeenItem> ItemsOf(HMENU menu) {
     items.push_back({info.fType, info.wID, info.hSubMenu, info.dwItemData});
   }
   return items;
+}
+
+// What a screen reader reads from an item's data: the caption of the
+// MSAAMENUINFO the data points at, or "(none)". Only for data of the plug-in's
+// items, or small numbers: the data is followed.
+inline std::wstring AccessibleCaption(ULONG_PTR data) {
+  const auto* info = reinterpret_cast<const MSAAMENUINFO*>(data);
+  if (data < 0x10000 || info->dwMSAASignature != MSAA_MENU_SIG) return L"(none)";
+  if (info->pszWText[info->cchWText] != L'\0') return L"(no null after the length)";
+  return std::wstring(info->pszWText, info->cchWText);
 }
 
 inline HWND VisibleMenuWindow() {

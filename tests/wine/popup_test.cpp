@@ -17,7 +17,7 @@ namespace {
 const char kMenu[] =
     "[general]\r\nVirtKey=163\r\nCount=3\r\n"
     "[folder0]\r\nCount=3\r\n"
-    "Capt1=Say hello\r\nCommand1=Hello, all\r\nType1=13014\r\n"
+    "Capt1=Say &hello\r\nCommand1=Hello, all\r\nType1=13014\r\n"
     "Capt2=Home page\r\nCommand2=http://example.org/dravlin?x=1\r\nType2=13008\r\n"
     "Capt3=Mail us\r\nCommand3=someone@example.org\r\nType3=13011\r\n"
     "[folder1]\r\nText=Greetings\r\nParentID=0\r\nCount=2\r\n"
@@ -97,34 +97,51 @@ TEST_F(PopupTest, TriggerKeyOpensTheRootMenuAtTheCaret) {
   EXPECT_STREQ(text, "abc") << "the keystrokes still reach the text field";
 }
 
+// Every item's data points at a record that begins with its caption for
+// screen readers, ampersand and all, and names nothing else.
 TEST_F(PopupTest, OpenMenuMatchesTheFile) {
   MenuWatcher watcher;
   Press(VK_RCONTROL);
   ASSERT_EQ(watcher.opened.size(), 1u);
   const std::vector<SeenItem>& root = watcher.opened[0].items;
   ASSERT_EQ(root.size(), 6u);
-  // Greetings (item data 0) with its submenu, the root's three entries, separator, cancel.
-  EXPECT_EQ(root[0].type, UINT(MFT_OWNERDRAW));
   ASSERT_NE(root[0].submenu, nullptr);
-  EXPECT_EQ(root[0].data, 0u);
-  for (int i = 1; i <= 3; ++i) {
-    EXPECT_EQ(root[i].type, UINT(MFT_OWNERDRAW));
-    EXPECT_EQ(root[i].id, UINT(200 + i));
-    EXPECT_EQ(root[i].data, ULONG_PTR(1 + i));  // after the two folder records
-  }
-  EXPECT_EQ(root[4].type, UINT(MFT_SEPARATOR));
-  EXPECT_EQ(root[5].id, 200u);
-  EXPECT_EQ(root[5].data, 8u);
-
   const std::vector<SeenItem> greetings = ItemsOf(root[0].submenu);
   ASSERT_EQ(greetings.size(), 3u);
-  EXPECT_NE(greetings[0].submenu, nullptr);  // Inner, above the entries
-  EXPECT_EQ(greetings[0].data, 1u);
-  EXPECT_EQ(greetings[1].id, 204u);
-  EXPECT_EQ(greetings[2].id, 205u);
+  ASSERT_NE(greetings[0].submenu, nullptr);  // Inner, above the entries
   const std::vector<SeenItem> inner = ItemsOf(greetings[0].submenu);
   ASSERT_EQ(inner.size(), 1u);
-  EXPECT_EQ(inner[0].id, 206u);
+  const struct {
+    SeenItem item;
+    UINT id;
+    const wchar_t* caption;
+  } expected[] = {{root[0], 0, L"Greetings"}, {root[1], 201, L"Say &hello"}, {root[2], 202, L"Home page"},
+                  {root[3], 203, L"Mail us"},  {root[5], 200, L"(cancel)"},    {greetings[0], 0, L"Inner"},
+                  {greetings[1], 204, L"Bye"}, {greetings[2], 205, L"Hello"},  {inner[0], 206, L"Deep"}};
+  for (const auto& [item, id, caption] : expected) {
+    EXPECT_EQ(item.type, UINT(MFT_OWNERDRAW)) << caption;
+    if (id) EXPECT_EQ(item.id, id) << caption;
+    EXPECT_EQ(AccessibleCaption(item.data), caption);
+  }
+  EXPECT_EQ(root[4].type, UINT(MFT_SEPARATOR));
+
+  // A measure request follows the plug-in's own records, or a bare position
+  // (others may send those); any other item data is ignored, never followed.
+  wchar_t text[] = L"Say &hello";
+  MSAAMENUINFO lookAlike = {static_cast<DWORD>(MSAA_MENU_SIG), 10, text};
+  const ULONG_PTR sayHello = root[1].data;
+  const struct {
+    ULONG_PTR data;
+    bool measured;
+  } requests[] = {{sayHello, true}, {2, true}, {sayHello + 1, false}, {sayHello + sizeof(MSAAMENUINFO), false},
+                  {reinterpret_cast<ULONG_PTR>(&lookAlike), false}, {9, false}};
+  for (const auto& [data, measured] : requests) {
+    MEASUREITEMSTRUCT request = {};
+    request.CtlType = ODT_MENU;
+    request.itemData = data;
+    SendMessageA(FindPluginWindow(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ(request.itemHeight != 0, measured) << std::hex << data;
+  }
 }
 
 TEST_F(PopupTest, ChoosingANormalCommandSendsItsText) {
@@ -267,12 +284,53 @@ TEST_F(PopupTest, TypedLettersChooseAsInStandardMenus) {
   EXPECT_EQ(highlights, (std::vector<int>{-1, -1, 3, 4, 3, 4})) << "Z changed nothing; S cycles between two";
 }
 
+// Shift-JIS captions: "a" after the mnemonic A (82 A0), "i" after I (82 A2),
+// and "half" after the half-width bracket A2, which is I's trail byte alone.
+const char kDoubleByteMenu[] =
+    "[general]\r\nCount=1\r\n[folder0]\r\nCount=3\r\n"
+    "Capt1=\xA2half\r\nCommand1=half\r\nCapt2=&\x82\xA0" "a\r\nCommand2=a\r\nCapt3=\x82\xA2i\r\nCommand3=i\r\n";
+
+// Windows hands a window of the ANSI code page a double-byte character in
+// WM_MENUCHAR with its lead byte above its trail byte (Wine 8 hands it 0), so
+// the requests are sent as Windows sends them, while the menu is open. Wine
+// takes the code page from the locale it starts in: this runs in an entry of
+// its own, under code page 932.
+TEST_F(PopupTest, DoubleByteMnemonicsChooseWholeUnderCodePage932) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs code page 932";
+  RebuildFrom(kDoubleByteMenu);
+  const struct {
+    WORD character;
+    LRESULT answer;
+  } requests[] = {{0x82A2, MAKELRESULT(2, MNC_EXECUTE)},
+                  {0x82A0, MAKELRESULT(1, MNC_EXECUTE)},
+                  {0x00A2, MAKELRESULT(0, MNC_EXECUTE)},
+                  {0x8240, MAKELRESULT(0, MNC_IGNORE)}};
+  std::vector<LRESULT> answers;
+  MenuWatcher watcher;
+  watcher.whileOpen = [&](int) {
+    const HMENU open = reinterpret_cast<HMENU>(SendMessageA(VisibleMenuWindow(), MN_GETHMENU, 0, 0));
+    for (const auto& request : requests)
+      answers.push_back(SendMessageA(FindPluginWindow(), WM_MENUCHAR, MAKEWPARAM(request.character, MF_POPUP),
+                                     reinterpret_cast<LPARAM>(open)));
+    EndMenu();
+  };
+  Press(VK_RCONTROL);
+  ASSERT_EQ(answers.size(), std::size(requests));
+  for (std::size_t i = 0; i < answers.size(); ++i)
+    EXPECT_EQ(answers[i], requests[i].answer) << std::hex << requests[i].character;
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  EXPECT_EQ(AccessibleCaption(watcher.opened[0].items[1].data), L"&\x3042" L"a");
+}
+
 // While a screen reader runs the items are text, which it reads; the same
 // choices send the same commands.
 TEST_F(PopupTest, ScreenReaderGetsTextItemsThatChooseTheSame) {
   MenuWatcher drawn;
   Press(VK_RCONTROL);
   ASSERT_EQ(drawn.opened.size(), 1u);
+  // Read now: the records go with the menus, which are made anew for the reader.
+  std::vector<std::wstring> drawnCaptions;
+  for (const SeenItem& item : drawn.opened[0].items) drawnCaptions.push_back(AccessibleCaption(item.data));
   FocusTextField();
   SystemParametersInfoA(SPI_SETSCREENREADER, TRUE, nullptr, SPIF_SENDCHANGE);
   BOOL on = FALSE;
@@ -294,9 +352,9 @@ TEST_F(PopupTest, ScreenReaderGetsTextItemsThatChooseTheSame) {
     EXPECT_FALSE(items[i].type & MFT_OWNERDRAW) << i;
     EXPECT_EQ(items[i].id != 0, drawn.opened[0].items[i].id != 0) << i;
     if (!items[i].submenu) EXPECT_EQ(items[i].id, drawn.opened[0].items[i].id) << i;
-    EXPECT_EQ(items[i].data, drawn.opened[0].items[i].data) << i;
+    EXPECT_EQ(AccessibleCaption(items[i].data), drawnCaptions[i]) << i;
   }
-  EXPECT_EQ(captions, (std::vector<std::string>{"Greetings\tFolder", "Say hello\tNormal command",
+  EXPECT_EQ(captions, (std::vector<std::string>{"Greetings\tFolder", "Say &hello\tNormal command",
                                                 "Home page\tWeb site", "Mail us\tE-mail address", "",
                                                 "(cancel)"}));
   ASSERT_TRUE(WaitFor([&] { return !ReceivedAfterStart().empty(); }));
