@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -95,13 +96,49 @@ inline INPUT Key(WORD virtualKey, bool up) {
   return input;
 }
 
-inline void SendKeys(const std::vector<WORD>& keys) {
+// Each key pressed and released, in turn.
+inline std::vector<INPUT> Presses(const std::vector<WORD>& keys) {
   std::vector<INPUT> inputs;
   for (WORD key : keys) {
     inputs.push_back(Key(key, false));
     inputs.push_back(Key(key, true));
   }
+  return inputs;
+}
+
+inline void Send(std::vector<INPUT> inputs) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
+
+inline void SendKeys(const std::vector<WORD>& keys) { Send(Presses(keys)); }
+
+// The key-downs this thread takes from its queue, menu loops included, as a
+// keyboard hook sees them: the proof that a keystroke after which nothing
+// happened did arrive.
+class KeystrokeLog {
+ public:
+  KeystrokeLog() {
+    current_ = this;
+    hook_ = SetWindowsHookExA(WH_KEYBOARD, Record, nullptr, GetCurrentThreadId());
+  }
+  ~KeystrokeLog() {
+    UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+
+  // How many key-downs of the key arrived; Shift and Ctrl come as their generic codes.
+  int Downs(WORD virtualKey) const { return static_cast<int>(std::count(downs_.begin(), downs_.end(), virtualKey)); }
+
+ private:
+  static LRESULT CALLBACK Record(int code, WPARAM virtualKey, LPARAM flags) {
+    // Inside a menu loop a key is reported peeked (HC_NOREMOVE), then taken.
+    if (code == HC_ACTION && current_ && !(flags & 0x80000000)) current_->downs_.push_back(static_cast<WORD>(virtualKey));
+    return CallNextHookEx(nullptr, code, virtualKey, flags);
+  }
+
+  static inline KeystrokeLog* current_ = nullptr;
+  HHOOK hook_ = nullptr;
+  std::vector<WORD> downs_;
+};
 
 }  // namespace dravlin
