@@ -10,6 +10,7 @@
 #include "menufile/profile_file.h"
 #include "tests/wine/menu_watcher.h"
 #include "tests/wine/plugin_probe.h"
+#include "tools/soak/supervisor.h"
 
 namespace dravlin::soak {
 namespace {
@@ -169,8 +170,8 @@ int Soak::Run() {
     ++taken_[kind->name];
   }
   KillTimer(nullptr, deadline);
-  std::printf("soak: %d steps in %lu s, seed %u: no fault found\n", step_, (GetTickCount() - start) / 1000,
-              options_.seed);
+  std::printf("soak: %d steps in %lu s, seed %u: %s\n", step_, (GetTickCount() - start) / 1000, options_.seed,
+              kNoFaultLine);
   for (const StepKind& kind : Kinds()) std::printf("%6d  %s\n", taken_[kind.name], kind.name);
   std::fflush(stdout);
   return 0;
