@@ -57,6 +57,11 @@ class MenuWatcher {
   std::function<void(int tick)> whileOpen = [](int) { EndMenu(); };
   std::vector<SeenMenu> opened;
 
+  // How many menus the watchers closed themselves, having stayed open past
+  // their time: keys that went astray, or an Escape the menu ignored. A check
+  // whose keys were to close the menu fails when this grows.
+  static int StuckMenusClosed() { return stuckMenusClosed_; }
+
  private:
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     MenuWatcher* self = current_;
@@ -75,12 +80,14 @@ class MenuWatcher {
     }
     self->whileOpen(++self->tick_);
     // A test whose keys went astray fails instead of waiting in the menu forever.
+    if (self->tick_ == kMaxTicksOpen + 1) ++stuckMenusClosed_;
     if (self->tick_ > kMaxTicksOpen) EndMenu();
   }
 
   static constexpr int kMaxTicksOpen = 100;
 
   static inline MenuWatcher* current_ = nullptr;
+  static inline int stuckMenusClosed_ = 0;
   UINT_PTR timer_ = 0;
   int tick_ = -1;
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "hostlink/wire.h"
+#include "tests/wine/menu_watcher.h"
 #include "tests/wine/plugin_probe.h"
 #include "tools/host_simulator.h"
 
@@ -99,6 +100,11 @@ class PluginTest : public ::testing::Test {
     ASSERT_TRUE(host_.LoadPlugin(PluginPath()));
   }
 
+  void TearDown() override {
+    EXPECT_EQ(MenuWatcher::StuckMenusClosed(), stuckMenusAtStart_)
+        << "a menu ignored the keys meant to close it, and its watcher closed it";
+  }
+
   // Starts the plug-in and waits until it has answered the start code.
   void StartAndWaitForAnswer() {
     ASSERT_EQ(host_.StartPlugin(), 1);
@@ -115,6 +121,7 @@ class PluginTest : public ::testing::Test {
 
   std::string settingsDirectory_;
   HostSimulator host_;
+  const int stuckMenusAtStart_ = MenuWatcher::StuckMenusClosed();
 };
 
 }  // namespace dravlin

@@ -321,7 +321,10 @@ TEST_F(PopupTest, ScreenReaderGetsTextItemsThatChooseTheSame) {
 // with what it showed, and what the host asked for follows once it closes.
 class OpenMenuTest : public PopupTest {
  protected:
-  void TearDown() override { EXPECT_TRUE(HeapsAreSound()); }
+  void TearDown() override {
+    PopupTest::TearDown();
+    EXPECT_TRUE(HeapsAreSound());
+  }
 
   // Opens the menu and runs hostActs at its first tick; a while later, once
   // the plug-in has visibly handled it, checks that the menu is still open and

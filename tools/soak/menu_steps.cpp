@@ -60,12 +60,14 @@ Soak::MenuChoice Soak::DrawChoice(const MenuTables& tables, bool rootOnly) {
 std::vector<SeenMenu> Soak::PressTrigger(PluginCopy& copy, int triggerKey,
                                          const std::function<void(int tick)>& whileOpen) {
   FocusTextField(copy);
+  const int stuckBefore = MenuWatcher::StuckMenusClosed();
   MenuWatcher watcher;
   watcher.whileOpen = whileOpen;
   SendKeys({static_cast<WORD>(triggerKey)});
   if (!WaitFor([&] { return !watcher.opened.empty() && !VisibleMenuWindow(); }, 20000))
     Fail(watcher.opened.empty() ? "the trigger key " + std::to_string(triggerKey) + " opened no menu"
                                 : "the menu stayed open; " + DescribeScreen());
+  if (MenuWatcher::StuckMenusClosed() != stuckBefore) Fail("the menu ignored the step's keys until its watcher closed it");
   return watcher.opened;
 }
 
