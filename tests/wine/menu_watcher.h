@@ -124,26 +124,37 @@ inline void SendKeys(const std::vector<WORD>& keys) { Send(Presses(keys)); }
 // happened did arrive.
 class KeystrokeLog {
  public:
-  KeystrokeLog() {
+  KeystrokeLog() : outer_(current_) {
     current_ = this;
     hook_ = SetWindowsHookExA(WH_KEYBOARD, Record, nullptr, GetCurrentThreadId());
   }
   ~KeystrokeLog() {
     UnhookWindowsHookEx(hook_);
-    current_ = nullptr;
+    current_ = outer_;
   }
+  KeystrokeLog(const KeystrokeLog&) = delete;
+  KeystrokeLog& operator=(const KeystrokeLog&) = delete;
 
-  // How many key-downs of the key arrived; Shift and Ctrl come as their generic codes.
-  int Downs(WORD virtualKey) const { return static_cast<int>(std::count(downs_.begin(), downs_.end(), virtualKey)); }
+  // How many key-downs of the key arrived; a sided Shift, Ctrl or Alt also
+  // counts as the generic code the hook is given.
+  int Downs(WORD virtualKey) const {
+    const WORD generic = virtualKey >= VK_LSHIFT && virtualKey <= VK_RMENU
+                             ? static_cast<WORD>(VK_SHIFT + (virtualKey - VK_LSHIFT) / 2)
+                             : virtualKey;
+    return static_cast<int>(
+        std::count_if(downs_.begin(), downs_.end(), [&](WORD key) { return key == virtualKey || key == generic; }));
+  }
 
  private:
   static LRESULT CALLBACK Record(int code, WPARAM virtualKey, LPARAM flags) {
     // Inside a menu loop a key is reported peeked (HC_NOREMOVE), then taken.
-    if (code == HC_ACTION && current_ && !(flags & 0x80000000)) current_->downs_.push_back(static_cast<WORD>(virtualKey));
+    if (code == HC_ACTION && current_ && !(flags & 0x80000000))
+      for (KeystrokeLog* log = current_; log; log = log->outer_) log->downs_.push_back(static_cast<WORD>(virtualKey));
     return CallNextHookEx(nullptr, code, virtualKey, flags);
   }
 
   static inline KeystrokeLog* current_ = nullptr;
+  KeystrokeLog* outer_;
   HHOOK hook_ = nullptr;
   std::vector<WORD> downs_;
 };

@@ -43,10 +43,13 @@ class PopupTest : public PluginTest {
     PumpMessagesFor(50);
   }
 
-  // Presses and releases a key, letting every message it causes be handled.
+  // Presses and releases a key, letting every message it causes be handled;
+  // a test that then finds nothing happened knows the key did arrive.
   void Press(WORD key) {
+    const KeystrokeLog keystrokes;
     SendKeys({key});
     PumpMessagesFor(250);
+    EXPECT_GE(keystrokes.Downs(key), 1) << "key " << key << " never reached the host's thread";
   }
 
   std::string ReceivedAfterStart() { return Received().substr(InformationLines().size()); }
