@@ -215,7 +215,7 @@ void Soak::StartRequestInDialog(PluginCopy& copy) {
 }
 
 void Soak::TriggerInDialog(PluginCopy& copy) {
-  const auto key = static_cast<WORD>(HasTrigger(copy) ? RunningTables(copy).triggerKey : VK_RCONTROL);
+  const auto key = static_cast<WORD>(HasTrigger(copy) ? RunningMenu(copy).triggerKey : VK_RCONTROL);
   DialogPlan plan = DrawEdits(copy, Chance(50));
   // The dialog has the focus: no menu may open over it, though the key arrives.
   const auto pressedAt = std::make_shared<DWORD>(0);
