@@ -19,17 +19,6 @@ std::size_t DownsTo(const std::vector<ExpectedItem>& root, std::size_t index) {
   return root[index].type == ExpectedItem::Type::Cancel ? index : index + 1;
 }
 
-// The name a screen reader is given after the caption of an item of the kind.
-std::string SpokenKind(int kind) {
-  switch (kind) {
-    case kFolderKind: return "Folder";
-    case kNormalCommandKind: return "Normal command";
-    case kWebSiteKind: return "Web site";
-    case kEmailAddressKind: return "E-mail address";
-    default: return {};
-  }
-}
-
 }  // namespace
 
 // Keys that choose an item: first while the root is open, then, for an entry
@@ -105,7 +94,7 @@ void Soak::ExpectRootMenu(const std::vector<SeenMenu>& opened, const ExpectedMen
     if (seen[i].type & (MFT_OWNERDRAW | MFT_SEPARATOR)) continue;
     char text[1024] = "";
     GetMenuStringA(opened.front().menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-    const std::string kind = SpokenKind(root[i].kind);
+    const std::string kind = KindName(root[i].kind);
     const std::string expected = kind.empty() ? root[i].caption : root[i].caption + "\t" + kind;
     if (text != expected)
       Fail("item " + std::to_string(i + 1) + " of the menu reads \"" + text + "\" where the file has \"" + expected + "\"");
