@@ -34,7 +34,8 @@ inline SIZE_T PrivateBytes() {
 
 // Whether a test's full name matches one pattern of a test filter (* and ?).
 inline bool MatchesFilterPattern(const char* name, const char* pattern) {
-  if (*pattern == '*') return MatchesFilterPattern(name, pattern + 1) || (*name && MatchesFilterPattern(name + 1, pattern));
+  if (*pattern == '*')
+    return MatchesFilterPattern(name, pattern + 1) || (*name && MatchesFilterPattern(name + 1, pattern));
   if (!*pattern) return !*name;
   return *name && (*pattern == '?' || *pattern == *name) && MatchesFilterPattern(name + 1, pattern + 1);
 }
@@ -79,7 +80,8 @@ inline ::testing::AssertionResult PassedInChild(const std::string& filter, DWORD
   CloseHandle(child.hProcess);
   if (exitCode != 0) return ::testing::AssertionFailure() << "the child process ended with " << exitCode;
   std::ifstream in(report, std::ios::binary);
-  const std::vector<std::string> passed{PassedTests(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()))};
+  const std::vector<std::string> passed =
+      PassedTests(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
   for (std::size_t begin = 0, end; begin <= filter.size(); begin = end + 1) {
     end = std::min(filter.find(':', begin), filter.size());
     const std::string pattern = filter.substr(begin, end - begin);

@@ -72,7 +72,8 @@ std::vector<SeenMenu> Soak::PressTrigger(PluginCopy& copy, int triggerKey,
   if (!WaitFor([&] { return !watcher.opened.empty() && !VisibleMenuWindow(); }, 20000))
     Fail(watcher.opened.empty() ? "the trigger key " + std::to_string(triggerKey) + " opened no menu"
                                 : "the menu stayed open; " + DescribeScreen());
-  if (MenuWatcher::StuckMenusClosed() != stuckBefore) Fail("the menu ignored the step's keys until its watcher closed it");
+  if (MenuWatcher::StuckMenusClosed() != stuckBefore)
+    Fail("the menu ignored the step's keys until its watcher closed it");
   if (reader) SystemParametersInfoA(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE);
   return watcher.opened;
 }
@@ -97,7 +98,8 @@ void Soak::ExpectRootMenu(const std::vector<SeenMenu>& opened, const ExpectedMen
     const std::string kind = KindName(root[i].kind);
     const std::string expected = kind.empty() ? root[i].caption : root[i].caption + "\t" + kind;
     if (text != expected)
-      Fail("item " + std::to_string(i + 1) + " of the menu reads \"" + text + "\" where the file has \"" + expected + "\"");
+      Fail("item " + std::to_string(i + 1) + " of the menu reads \"" + text + "\" where the file has \"" + expected +
+           "\"");
   }
 }
 

@@ -87,7 +87,8 @@ EntryAction ExpectedAction(int kind, const std::string& command) {
     case kNormalCommandKind: return {EntryAction::Type::SendCommand, command};
     case kWebSiteKind: return {EntryAction::Type::OpenWithShell, command};
     case kEmailAddressKind:
-      return {EntryAction::Type::OpenWithShell, _strnicmp(command.c_str(), "mailto:", 7) == 0 ? command : "mailto:" + command};
+      return {EntryAction::Type::OpenWithShell,
+              _strnicmp(command.c_str(), "mailto:", 7) == 0 ? command : "mailto:" + command};
     default: return {};
   }
 }
