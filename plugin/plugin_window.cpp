@@ -105,8 +105,7 @@ LRESULT PluginWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_MEASUREITEM: return OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
     case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_COMMAND: return HandleMenuCommand(wParam, lParam);
-    case WM_MENUCHAR:
-      return AnswerMenuChar(Handle(), reinterpret_cast<HMENU>(lParam), LOWORD(wParam), menus_, tables_);
+    case WM_MENUCHAR: return OnMenuChar(wParam, lParam);
     default: return DefaultProcessing(message, wParam, lParam);
   }
 }
@@ -276,10 +275,29 @@ LRESULT PluginWindow::OnDrawItem(const DRAWITEMSTRUCT* request) {
   return TRUE;
 }
 
+LRESULT PluginWindow::OnMenuChar(WPARAM wParam, LPARAM lParam) {
+  // Inside the menu the key state no longer reports a key held before it
+  // opened (Wine), so what the hook saw decides.
+  if (OpeningKeyHeld()) return MAKELRESULT(0, MNC_IGNORE);
+  return AnswerMenuChar(Handle(), reinterpret_cast<HMENU>(lParam), LOWORD(wParam), menus_, tables_);
+}
+
+bool PluginWindow::OpeningKeyHeld() const {
+  return std::any_of(heldOpeningKeys_.begin(), heldOpeningKeys_.end(), [](int key) { return key != 0; });
+}
+
 void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   const auto flags = static_cast<std::uint32_t>(keystrokeFlags);
-  const bool isTriggerKey = SidedVirtualKey(static_cast<int>(virtualKey), flags) == TriggerKey();
-  if (isTriggerKey && (keystrokeFlags & kKeyReleasedBit)) triggerPressServed_ = false;
+  const int key = static_cast<int>(virtualKey);
+  const int sidedKey = SidedVirtualKey(key, flags);
+  const bool isTriggerKey = sidedKey == TriggerKey();
+  if (keystrokeFlags & kKeyReleasedBit) {
+    if (isTriggerKey) triggerPressServed_ = false;
+    // A file may name the generic Shift or Ctrl, which the keystroke reports
+    // as it is as well as sided.
+    for (int& held : heldOpeningKeys_)
+      if (held == key || held == sidedKey) held = 0;
+  }
   // Most keystrokes are repeats and releases: they are settled before any of
   // the window system's queries, which cost the host's thread on every key.
   if (!IsFirstKeyDown(flags)) return;
@@ -291,6 +309,8 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   const auto at = TriggerMenuPoint(hostWindow_, TriggerKey(), virtualKey, keystrokeFlags);
   if (!at) return;
   triggerPressServed_ = isTriggerKey;
+  // The trigger test passed, so the trigger key is down as well.
+  heldOpeningKeys_ = {TriggerKey(), sidedKey};
   SuitMenus(POINT{at->x, at->y});
   const ModulePin pin;
   // Ends after the last use of a member: its end deletes the object when the

@@ -2,6 +2,7 @@
 // everything that lives between start and stop.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -99,6 +100,10 @@ class PluginWindow : public Window {
   LRESULT OnStopRequest();
   LRESULT OnDeferredRequests();
   LRESULT OnDestroy();
+  // A letter typed while a key that opened the menu is still down is part of
+  // the user's typing (right Shift as trigger, then P), not a choice.
+  LRESULT OnMenuChar(WPARAM wParam, LPARAM lParam);
+  bool OpeningKeyHeld() const;
   LRESULT OnMeasureItem(MEASUREITEMSTRUCT* request);
   LRESULT OnDrawItem(const DRAWITEMSTRUCT* request);
   // Carries out a chosen menu entry, then the default command processing.
@@ -115,6 +120,10 @@ class PluginWindow : public Window {
   bool menuOpen_ = false;            // TrackPopupMenu is running
   bool menusAsText_ = false;         // built for a screen reader
   bool triggerPressServed_ = false;  // the trigger key's press has opened the menu
+  // The trigger key and the key whose press opened the menu (the same key
+  // unless another was pressed while the trigger was down), each until the
+  // hook sees it released; 0 once it has.
+  std::array<int, 2> heldOpeningKeys_ = {};
   int nestedLoops_ = 0;              // NestedLoop objects on the stack
   std::vector<Request> deferred_;    // asked for while a nested loop ran
   std::optional<ProfileFile> committed_;  // what a deferred rebuild is to show, if not the file

@@ -1,10 +1,26 @@
 #include "popup/menu_tables.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace dravlin {
 
 const char kCancelCaption[] = "(cancel)";
+
+namespace {
+
+constexpr std::string_view kMailto = "mailto:";
+
+// Whether an address already carries the scheme, as users often type it; URL
+// schemes ignore letter case.
+bool HasMailtoScheme(const std::string& command) {
+  if (command.size() < kMailto.size()) return false;
+  return std::equal(kMailto.begin(), kMailto.end(), command.begin(), [](char scheme, char typed) {
+    return scheme == (typed >= 'A' && typed <= 'Z' ? typed - 'A' + 'a' : typed);
+  });
+}
+
+}  // namespace
 
 MenuTables PlanMenuTables(const MenuDefinition& definition) {
   MenuTables tables;
@@ -72,7 +88,7 @@ EntryAction ActionForCommand(const MenuTables& tables, unsigned commandId, std::
       action = {EntryAction::Type::OpenWithShell, command};
       break;
     case kEmailAddressKind:
-      action = {EntryAction::Type::OpenWithShell, "mailto:" + command};
+      action = {EntryAction::Type::OpenWithShell, HasMailtoScheme(command) ? command : "mailto:" + command};
       break;
     default:
       break;

@@ -68,7 +68,7 @@ std::string KindName(int kind);
 struct EntryAction {
   enum class Type { None, SendCommand, OpenWithShell };
   Type type = Type::None;
-  std::string text;  // the command text, or "mailto:" followed by it
+  std::string text;  // the command text, or "mailto:" followed by it unless it begins so
 };
 
 // The action for a chosen command id whose menu item's data names the item

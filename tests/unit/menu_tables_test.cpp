@@ -118,6 +118,31 @@ TEST_F(MenuTablesTest, EntryKindsAndTheirActions) {
   EXPECT_EQ(ActionForCommand(t, 201, 99).type, A::None);
 }
 
+// An address typed with its scheme, in any letter case, is not given a second one.
+TEST_F(MenuTablesTest, EmailAddressIsPrefixedOnlyWithoutTheScheme) {
+  const struct {
+    const char* command;
+    const char* opened;
+  } cases[] = {
+      {"x@example.org", "mailto:x@example.org"},
+      {"mailto:x@example.org", "mailto:x@example.org"},
+      {"MailTo:x@example.org?subject=Hi", "MailTo:x@example.org?subject=Hi"},
+      {"mailto:", "mailto:"},
+      {"mailto", "mailto:mailto"},
+      {"mailtox@example.org", "mailto:mailtox@example.org"},
+      {" mailto:x@example.org", "mailto: mailto:x@example.org"},
+      {"", "mailto:"},
+  };
+  for (const auto& c : cases) {
+    MenuTables t;
+    t.items = {{"m", kEmailAddressKind}};
+    t.commands = {c.command};
+    const EntryAction action = ActionForCommand(t, kFirstEntryCommandId, 0);
+    EXPECT_EQ(action.type, EntryAction::Type::OpenWithShell) << c.command;
+    EXPECT_EQ(action.text, c.opened) << c.command;
+  }
+}
+
 TEST_F(MenuTablesTest, ParentOutsideEarlierFoldersGoesToTheRoot) {
   const MenuTables t = Plan(
       "[general]\ncount=4\n[folder1]\nparentID=3\nText=Later\ncount=1\ncapt1=a\n"

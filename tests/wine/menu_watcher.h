@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -68,6 +69,11 @@ class MenuWatcher {
   std::function<void(int tick)> whileOpen = [](int) { EndMenu(); };
   std::vector<SeenMenu> opened;
 
+  // How many menus the watchers closed themselves, having stayed open past
+  // their time: keys that went astray, or an Escape the menu ignored. A check
+  // whose keys were to close the menu fails when this grows.
+  static int StuckMenusClosed() { return stuckMenusClosed_; }
+
  private:
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     MenuWatcher* self = current_;
@@ -86,12 +92,14 @@ class MenuWatcher {
     }
     self->whileOpen(++self->tick_);
     // A test whose keys went astray fails instead of waiting in the menu forever.
+    if (self->tick_ == kMaxTicksOpen + 1) ++stuckMenusClosed_;
     if (self->tick_ > kMaxTicksOpen) EndMenu();
   }
 
   static constexpr int kMaxTicksOpen = 100;
 
   static inline MenuWatcher* current_ = nullptr;
+  static inline int stuckMenusClosed_ = 0;
   UINT_PTR timer_ = 0;
   int tick_ = -1;
 };
@@ -107,13 +115,60 @@ inline INPUT Key(WORD virtualKey, bool up) {
   return input;
 }
 
-inline void SendKeys(const std::vector<WORD>& keys) {
+// Each key pressed and released, in turn.
+inline std::vector<INPUT> Presses(const std::vector<WORD>& keys) {
   std::vector<INPUT> inputs;
   for (WORD key : keys) {
     inputs.push_back(Key(key, false));
     inputs.push_back(Key(key, true));
   }
+  return inputs;
+}
+
+inline void Send(std::vector<INPUT> inputs) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
+
+inline void SendKeys(const std::vector<WORD>& keys) { Send(Presses(keys)); }
+
+// The key-downs this thread takes from its queue, menu loops included, as a
+// keyboard hook sees them: the proof that a keystroke after which nothing
+// happened did arrive.
+class KeystrokeLog {
+ public:
+  KeystrokeLog() : outer_(current_) {
+    current_ = this;
+    hook_ = SetWindowsHookExA(WH_KEYBOARD, Record, nullptr, GetCurrentThreadId());
+  }
+  ~KeystrokeLog() {
+    UnhookWindowsHookEx(hook_);
+    current_ = outer_;
+  }
+  KeystrokeLog(const KeystrokeLog&) = delete;
+  KeystrokeLog& operator=(const KeystrokeLog&) = delete;
+
+  // How many key-downs of the key arrived; a sided Shift, Ctrl or Alt also
+  // counts as the generic code the hook is given.
+  int Downs(WORD virtualKey) const {
+    const WORD generic = virtualKey >= VK_LSHIFT && virtualKey <= VK_RMENU
+                             ? static_cast<WORD>(VK_SHIFT + (virtualKey - VK_LSHIFT) / 2)
+                             : virtualKey;
+    return static_cast<int>(
+        std::count_if(downs_.begin(), downs_.end(), [&](WORD key) { return key == virtualKey || key == generic; }));
+  }
+
+ private:
+  static LRESULT CALLBACK Record(int code, WPARAM virtualKey, LPARAM flags) {
+    // Inside a menu loop a key is reported peeked (HC_NOREMOVE), then taken.
+    if (code == HC_ACTION && current_ && !(flags & 0x80000000))
+      for (KeystrokeLog* log = current_; log; log = log->outer_) log->downs_.push_back(static_cast<WORD>(virtualKey));
+    return CallNextHookEx(nullptr, code, virtualKey, flags);
+  }
+
+  static inline KeystrokeLog* current_ = nullptr;
+  KeystrokeLog* outer_;
+  HHOOK hook_ = nullptr;
+  std::vector<WORD> downs_;
+};
 
 }  // namespace dravlin

@@ -34,6 +34,7 @@ class OwnerDrawTest : public PluginTest {
   }
 
   void TearDown() override {
+    PluginTest::TearDown();
     SelectObject(dc_, previous_);
     DeleteObject(bitmap_);
     DeleteDC(dc_);

@@ -43,10 +43,13 @@ class PopupTest : public PluginTest {
     PumpMessagesFor(50);
   }
 
-  // Presses and releases a key, letting every message it causes be handled.
+  // Presses and releases a key, letting every message it causes be handled;
+  // a test that then finds nothing happened knows the key did arrive.
   void Press(WORD key) {
+    const KeystrokeLog keystrokes;
     SendKeys({key});
     PumpMessagesFor(250);
+    EXPECT_GE(keystrokes.Downs(key), 1) << "key " << key << " never reached the host's thread";
   }
 
   std::string ReceivedAfterStart() { return Received().substr(InformationLines().size()); }
@@ -64,15 +67,24 @@ class PopupTest : public PluginTest {
   // meanwhile.
   std::string ChosenWith(const std::vector<std::vector<WORD>>& keys,
                          const std::function<void(int tick, HMENU)>& check = [](int, HMENU) {}) {
+    std::vector<std::vector<INPUT>> steps;
+    for (const std::vector<WORD>& step : keys) steps.push_back(Presses(step));
+    return SentWhileTyping(Presses({VK_RCONTROL}), steps, check);
+  }
+
+  // Opens the menu with the opening keystrokes and sends steps[i] at tick
+  // 4 * i + 1; what the plug-in sends meanwhile.
+  std::string SentWhileTyping(const std::vector<INPUT>& opening, const std::vector<std::vector<INPUT>>& steps,
+                              const std::function<void(int tick, HMENU)>& check = [](int, HMENU) {}) {
     const std::size_t before = Received().size();
     MenuWatcher watcher;
     watcher.whileOpen = [&](int tick) {
       const HMENU open = reinterpret_cast<HMENU>(SendMessageA(VisibleMenuWindow(), MN_GETHMENU, 0, 0));
       check(tick, open);
-      if (tick % 4 != 1 || static_cast<std::size_t>(tick / 4) >= keys.size()) return;
-      for (WORD key : keys[tick / 4]) SendKeys({key});
+      if (tick % 4 == 1 && static_cast<std::size_t>(tick / 4) < steps.size()) Send(steps[tick / 4]);
     };
-    Press(VK_RCONTROL);
+    Send(opening);
+    PumpMessagesFor(250);
     WaitFor([] { return !VisibleMenuWindow(); });
     PumpMessagesFor(200);
     EXPECT_EQ(watcher.opened.size(), 1u);
@@ -370,7 +382,10 @@ TEST_F(PopupTest, ScreenReaderGetsTextItemsThatChooseTheSame) {
 // with what it showed, and what the host asked for follows once it closes.
 class OpenMenuTest : public PopupTest {
  protected:
-  void TearDown() override { EXPECT_TRUE(HeapsAreSound()); }
+  void TearDown() override {
+    PopupTest::TearDown();
+    EXPECT_TRUE(HeapsAreSound());
+  }
 
   // Opens the menu and runs hostActs at its first tick; a while later, once
   // the plug-in has visibly handled it, checks that the menu is still open and
@@ -607,6 +622,43 @@ TEST_F(ShellPopupTest, WebSiteAndEmailEntriesReachTheShell) {
   ASSERT_TRUE(WaitFor([&] { return ShellLog().find("mailto") != std::string::npos; }, 10000));
   EXPECT_EQ(ShellLog(), "http://example.org/dravlin?x=1\nmailto:someone@example.org\n");
   EXPECT_EQ(ReceivedAfterStart(), "");
+}
+
+// Right Shift as the trigger opens the menu as a capital letter begins: the
+// letter typed with it, and any other typed before the opening key is
+// released, chooses nothing; afterwards letters choose as always.
+TEST_F(ShellPopupTest, LetterTypedWhileTheOpeningKeyIsHeldChoosesNothing) {
+  const struct {
+    const char* virtKey;
+    WORD trigger;
+    WORD letter;
+    std::string sent;
+    std::string opened;
+  } cases[] = {
+      {"161", VK_RSHIFT, 'P', EncodeWireMessage(5, "Paris"), ""},
+      {"161", VK_RSHIFT, 'M', "", "mailto:x@example.org\n"},  // the address carries its scheme
+      {"45", VK_INSERT, 'W', "", "http://example.org/w\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.virtKey + std::string(" ") + char(c.letter));
+    RebuildFrom(std::string("[general]\r\nVirtKey=") + c.virtKey +
+                "\r\n[folder0]\r\nCount=3\r\nCapt1=Paris\r\nCommand1=Paris\r\n"
+                "Capt2=Mail\r\nCommand2=mailto:x@example.org\r\nType2=13011\r\n"
+                "Capt3=Web\r\nCommand3=http://example.org/w\r\nType3=13008\r\n");
+    DeleteFileA(shellLog_.c_str());
+    KeystrokeLog keystrokes;
+    bool openAfterHeldLetter = false;
+    const std::string sent = SentWhileTyping(
+        {Key(c.trigger, false)}, {Presses({c.letter}), {Key(c.trigger, true)}, Presses({c.letter})},
+        [&](int tick, HMENU) {
+          if (tick == 4) openAfterHeldLetter = keystrokes.Downs(c.letter) == 1;
+        });
+    EXPECT_TRUE(openAfterHeldLetter) << "the held letter arrived and left the menu open";
+    EXPECT_EQ(keystrokes.Downs(c.letter), 2);
+    EXPECT_EQ(Printable(sent), Printable(c.sent));
+    if (!c.opened.empty()) EXPECT_TRUE(WaitFor([&] { return !ShellLog().empty(); }, 10000));
+    EXPECT_EQ(ShellLog(), c.opened);
+  }
 }
 
 TEST_F(PopupTest, ScreenshotOfTheMenuWithASubmenu) {

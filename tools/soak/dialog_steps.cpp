@@ -215,12 +215,15 @@ void Soak::StartRequestInDialog(PluginCopy& copy) {
 }
 
 void Soak::TriggerInDialog(PluginCopy& copy) {
-  const auto key = static_cast<WORD>(HasTrigger(copy) ? RunningTables(copy).triggerKey : VK_RCONTROL);
+  const auto key = static_cast<WORD>(HasTrigger(copy) ? RunningMenu(copy).triggerKey : VK_RCONTROL);
   DialogPlan plan = DrawEdits(copy, Chance(50));
-  // The dialog has the focus: no menu may open over it.
+  // The dialog has the focus: no menu may open over it, though the key arrives.
   const auto pressedAt = std::make_shared<DWORD>(0);
+  const KeystrokeLog keystrokes;
   plan.steps.insert(plan.steps.begin(),
-                    Steps::Step{[pressedAt] { return *pressedAt != 0 && GetTickCount() - *pressedAt > 300; }, [this] {
+                    Steps::Step{[pressedAt] { return *pressedAt != 0 && GetTickCount() - *pressedAt > 300; },
+                                [this, &keystrokes, key] {
+                                  if (!keystrokes.Downs(key)) Fail("the trigger key never reached the host's thread");
                                   if (VisibleMenuWindow()) Fail("the trigger key opened the menu over the dialog");
                                 }});
   RunDialog(copy, std::move(plan), "trigger key " + std::to_string(key), [pressedAt, key] {

@@ -114,18 +114,18 @@ void Soak::SaveOverHeldFile(PluginCopy& copy) {
 }
 
 void Soak::RebuildFromHeldFile(PluginCopy& copy) {
-  const MenuTables tables = RunningTables(copy);
-  Announce(copy, "001 and the trigger key " + std::to_string(tables.triggerKey) + " while it is held");
+  const ExpectedMenu menu = RunningMenu(copy);
+  Announce(copy, "001 and the trigger key " + std::to_string(menu.triggerKey) + " while it is held");
   HeldFile held(copy.MenuPath());
   if (!held.Held()) Fail("the menu file could not be held");
   const std::string expected = copy.Received() + InformationLines();
   SendBytes(copy, EncodeWireMessage(kCodeStart, ""));
   if (!WaitFor([&] { return copy.Received() == expected; }, 30000)) Fail("no answer to 001 while the file is held");
   // The menu the user had, not an empty one.
-  ExpectRootMenu(PressTrigger(copy, tables.triggerKey, [](int tick) {
+  ExpectRootMenu(PressTrigger(copy, menu.triggerKey, [](int tick) {
                    if (tick == 1) SendKeys({VK_ESCAPE});
                  }),
-                 tables);
+                 menu);
 }
 
 }  // namespace dravlin::soak

@@ -46,6 +46,11 @@ int main(int argc, char** argv) {
   }
   if (child) {
     std::printf("soak: heap checking (GlobalFlag) 0x%lX\n", dravlin::soak::GlobalFlagOfThisProcess());
+    // Without it a write into freed memory would pass unseen.
+    if (!dravlin::soak::HeapsCheckEveryBlock()) {
+      std::printf("FAILED at the start\n  the soak runs without the checking heap it asked for\n");
+      return 1;
+    }
     return dravlin::soak::RunSoak(options);
   }
   return dravlin::soak::SuperviseSoak("--child --seed " + std::to_string(options.seed) + " --duration " +

@@ -15,8 +15,8 @@ std::vector<WORD> Downs(std::size_t count, WORD last) {
 
 // The presses of Down that select the root item at index: the first selects
 // item 0, and the separator before "(cancel)" is passed over.
-std::size_t DownsTo(const std::vector<PlannedItem>& root, std::size_t index) {
-  return root[index].type == PlannedItem::Type::Cancel ? index : index + 1;
+std::size_t DownsTo(const std::vector<ExpectedItem>& root, std::size_t index) {
+  return root[index].type == ExpectedItem::Type::Cancel ? index : index + 1;
 }
 
 }  // namespace
@@ -30,28 +30,29 @@ struct Soak::MenuChoice {
   std::string description;
 };
 
-Soak::MenuChoice Soak::DrawChoice(const MenuTables& tables, bool rootOnly) {
-  const std::vector<PlannedItem>& root = tables.menus.front();
+Soak::MenuChoice Soak::DrawChoice(const ExpectedMenu& menu, bool rootOnly) {
+  using Type = ExpectedItem::Type;
+  const std::vector<ExpectedItem>& root = menu.folders.front();
   for (;;) {
     const auto index = static_cast<std::size_t>(Draw(static_cast<int>(root.size())));
-    const PlannedItem& item = root[index];
+    const ExpectedItem& item = root[index];
     MenuChoice choice;
     choice.description = "item " + std::to_string(index + 1) + " of " + std::to_string(root.size());
-    if (item.type == PlannedItem::Type::Separator) continue;
-    if (item.type != PlannedItem::Type::Folder) {
+    if (item.type == Type::Separator) continue;
+    if (item.type != Type::Folder) {
       choice.first = Downs(DownsTo(root, index), VK_RETURN);
-      choice.action = ActionForCommand(tables, item.commandId, item.itemData);
+      choice.action = item.action;
       return choice;
     }
-    const std::vector<PlannedItem>& folder = tables.menus[item.submenu];
+    const std::vector<ExpectedItem>& folder = menu.folders[item.folder];
     std::vector<std::size_t> entries;
     for (std::size_t k = 0; k < folder.size(); ++k)
-      if (folder[k].type == PlannedItem::Type::Entry) entries.push_back(k);
+      if (folder[k].type == Type::Entry) entries.push_back(k);
     if (rootOnly || entries.empty()) continue;
     const std::size_t entry = entries[static_cast<std::size_t>(Draw(static_cast<int>(entries.size())))];
     choice.first = Downs(DownsTo(root, index), VK_RIGHT);
     choice.second = Downs(entry, VK_RETURN);
-    choice.action = ActionForCommand(tables, folder[entry].commandId, folder[entry].itemData);
+    choice.action = folder[entry].action;
     choice.description += ", its item " + std::to_string(entry + 1) + " of " + std::to_string(folder.size());
     return choice;
   }
@@ -60,20 +61,46 @@ Soak::MenuChoice Soak::DrawChoice(const MenuTables& tables, bool rootOnly) {
 std::vector<SeenMenu> Soak::PressTrigger(PluginCopy& copy, int triggerKey,
                                          const std::function<void(int tick)>& whileOpen) {
   FocusTextField(copy);
+  // Now and then as a screen reader would have it: text items, whose captions
+  // can be read back.
+  const bool reader = Chance(25);
+  if (reader) SystemParametersInfoA(SPI_SETSCREENREADER, TRUE, nullptr, SPIF_SENDCHANGE);
+  const int stuckBefore = MenuWatcher::StuckMenusClosed();
   MenuWatcher watcher;
   watcher.whileOpen = whileOpen;
   SendKeys({static_cast<WORD>(triggerKey)});
   if (!WaitFor([&] { return !watcher.opened.empty() && !VisibleMenuWindow(); }, 20000))
     Fail(watcher.opened.empty() ? "the trigger key " + std::to_string(triggerKey) + " opened no menu"
                                 : "the menu stayed open; " + DescribeScreen());
+  if (MenuWatcher::StuckMenusClosed() != stuckBefore)
+    Fail("the menu ignored the step's keys until its watcher closed it");
+  if (reader) SystemParametersInfoA(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE);
   return watcher.opened;
 }
 
-void Soak::ExpectRootMenu(const std::vector<SeenMenu>& opened, const MenuTables& tables) {
+void Soak::ExpectRootMenu(const std::vector<SeenMenu>& opened, const ExpectedMenu& menu) {
+  using Type = ExpectedItem::Type;
   if (opened.size() != 1) Fail(std::to_string(opened.size()) + " menus opened for one press");
-  if (opened.front().items.size() != tables.menus.front().size())
-    Fail("the menu shows " + std::to_string(opened.front().items.size()) + " items where its file has " +
-         std::to_string(tables.menus.front().size()));
+  const std::vector<SeenItem>& seen = opened.front().items;
+  const std::vector<ExpectedItem>& root = menu.folders.front();
+  if (seen.size() != root.size())
+    Fail("the menu shows " + std::to_string(seen.size()) + " items where its file has " + std::to_string(root.size()));
+  for (std::size_t i = 0; i < root.size(); ++i) {
+    const bool matches = root[i].type == Type::Folder      ? seen[i].submenu != nullptr
+                         : root[i].type == Type::Separator ? (seen[i].type & MFT_SEPARATOR) != 0
+                         : root[i].type == Type::Cancel    ? seen[i].id == kCancelCommandId
+                                                           : !seen[i].submenu && seen[i].id > kCancelCommandId;
+    if (!matches) Fail("item " + std::to_string(i + 1) + " of the menu is not the file's \"" + root[i].caption + "\"");
+    // Text items, while a screen reader runs, show what the file names them.
+    if (seen[i].type & (MFT_OWNERDRAW | MFT_SEPARATOR)) continue;
+    char text[1024] = "";
+    GetMenuStringA(opened.front().menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+    const std::string kind = KindName(root[i].kind);
+    const std::string expected = kind.empty() ? root[i].caption : root[i].caption + "\t" + kind;
+    if (text != expected)
+      Fail("item " + std::to_string(i + 1) + " of the menu reads \"" + text + "\" where the file has \"" + expected +
+           "\"");
+  }
 }
 
 void Soak::ExpectAction(PluginCopy& copy, const EntryAction& action, const std::string& received,
@@ -94,34 +121,34 @@ void Soak::ExpectAction(PluginCopy& copy, const EntryAction& action, const std::
 }
 
 void Soak::EscapeFromMenu(PluginCopy& copy) {
-  const MenuTables tables = RunningTables(copy);
-  Announce(copy, "trigger key " + std::to_string(tables.triggerKey));
+  const ExpectedMenu expected = RunningMenu(copy);
+  Announce(copy, "trigger key " + std::to_string(expected.triggerKey));
   const std::string received = copy.Received();
-  ExpectRootMenu(PressTrigger(copy, tables.triggerKey, [](int tick) {
+  ExpectRootMenu(PressTrigger(copy, expected.triggerKey, [](int tick) {
                    if (tick == 1) SendKeys({VK_ESCAPE});
                  }),
-                 tables);
+                 expected);
   ExpectAction(copy, EntryAction{}, received, ShellLog());
 }
 
 void Soak::ChooseFromMenu(PluginCopy& copy) {
-  const MenuTables tables = RunningTables(copy);
-  const MenuChoice choice = DrawChoice(tables, false);
-  Announce(copy, "trigger key " + std::to_string(tables.triggerKey) + ", " + choice.description);
+  const ExpectedMenu expected = RunningMenu(copy);
+  const MenuChoice choice = DrawChoice(expected, false);
+  Announce(copy, "trigger key " + std::to_string(expected.triggerKey) + ", " + choice.description);
   const std::string received = copy.Received(), shellLog = ShellLog();
-  ExpectRootMenu(PressTrigger(copy, tables.triggerKey, [&](int tick) {
+  ExpectRootMenu(PressTrigger(copy, expected.triggerKey, [&](int tick) {
                    if (tick == 1) SendKeys(choice.first);
                    if (tick == 6 && !choice.second.empty()) SendKeys(choice.second);
                  }),
-                 tables);
+                 expected);
   ExpectAction(copy, choice.action, received, shellLog);
 }
 
 void Soak::ActInMenu(PluginCopy& copy, const std::string& what, const std::function<void()>& act,
                      std::vector<Steps::Step> then) {
-  const MenuTables tables = RunningTables(copy);
+  const ExpectedMenu expected = RunningMenu(copy);
   const bool choose = Chance(50);
-  const MenuChoice choice = DrawChoice(tables, true);
+  const MenuChoice choice = DrawChoice(expected, true);
   Announce(copy, what + ", then " + (choose ? choice.description : "Escape"));
   const std::vector<WORD> keys = choose ? choice.first : std::vector<WORD>{VK_ESCAPE};
   then.insert(then.begin(), Steps::Step{[] { return VisibleMenuWindow() != nullptr; }, act});
@@ -131,7 +158,7 @@ void Soak::ActInMenu(PluginCopy& copy, const std::string& what, const std::funct
   const std::size_t count = then.size();
   FocusTextField(copy);
   Steps steps(std::move(then));
-  SendKeys({static_cast<WORD>(tables.triggerKey)});
+  SendKeys({static_cast<WORD>(expected.triggerKey)});
   if (!WaitFor([&] { return steps.Taken() == count && !VisibleMenuWindow() && ShownDialogTitles().empty(); },
                60000))
     Fail("the menu's loop did not end: " + std::to_string(steps.Taken()) + " of " + std::to_string(count) +
@@ -173,11 +200,11 @@ void Soak::NewFileInMenu(PluginCopy& copy) {
   // The rebuild waited for the menu to close; the file's menu shows now.
   WaitForQuietLink(copy);
   if (!HasTrigger(copy)) return;
-  const MenuTables tables = RunningTables(copy);
-  ExpectRootMenu(PressTrigger(copy, tables.triggerKey, [](int tick) {
+  const ExpectedMenu expected = RunningMenu(copy);
+  ExpectRootMenu(PressTrigger(copy, expected.triggerKey, [](int tick) {
                    if (tick == 1) SendKeys({VK_ESCAPE});
                  }),
-                 tables);
+                 expected);
 }
 
 void Soak::StopOtherInMenu(PluginCopy& copy) {

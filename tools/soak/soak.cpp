@@ -10,6 +10,7 @@
 #include "menufile/profile_file.h"
 #include "tests/wine/menu_watcher.h"
 #include "tests/wine/plugin_probe.h"
+#include "tools/soak/supervisor.h"
 
 namespace dravlin::soak {
 namespace {
@@ -70,7 +71,63 @@ void RegisterShellHandler() {
     RegSetValueA(HKEY_CLASSES_ROOT, scheme, REG_SZ, command.c_str(), static_cast<DWORD>(command.size()));
 }
 
+int ProfileNumber(const std::string& path, const std::string& section, const std::string& key, int fallback) {
+  return static_cast<int>(GetPrivateProfileIntA(section.c_str(), key.c_str(), fallback, path.c_str()));
+}
+
+std::string ProfileText(const std::string& path, const std::string& section, const std::string& key) {
+  std::vector<char> value(64 * 1024);
+  GetPrivateProfileStringA(section.c_str(), key.c_str(), "", value.data(), static_cast<DWORD>(value.size()),
+                           path.c_str());
+  return value.data();
+}
+
+EntryAction ExpectedAction(int kind, const std::string& command) {
+  switch (kind) {
+    case kNormalCommandKind: return {EntryAction::Type::SendCommand, command};
+    case kWebSiteKind: return {EntryAction::Type::OpenWithShell, command};
+    case kEmailAddressKind:
+      return {EntryAction::Type::OpenWithShell,
+              _strnicmp(command.c_str(), "mailto:", 7) == 0 ? command : "mailto:" + command};
+    default: return {};
+  }
+}
+
 }  // namespace
+
+ExpectedMenu ReadExpectedMenu(const std::string& path) {
+  const auto item = [](ExpectedItem::Type type, std::string caption, int kind) {
+    ExpectedItem made;
+    made.type = type;
+    made.caption = std::move(caption);
+    made.kind = kind;
+    return made;
+  };
+  ExpectedMenu menu;
+  menu.triggerKey = ProfileNumber(path, "general", "VirtKey", kDefaultTriggerKey);
+  const int count = std::max(1, ProfileNumber(path, "general", "count", 1));
+  menu.folders.resize(static_cast<std::size_t>(count));
+  for (int i = 1; i < count; ++i) {
+    const std::string section = "folder" + std::to_string(i);
+    const int parent = ProfileNumber(path, section, "parentID", 0);
+    ExpectedItem folder = item(ExpectedItem::Type::Folder, ProfileText(path, section, "Text"), kFolderKind);
+    folder.folder = static_cast<std::size_t>(i);
+    menu.folders[parent > 0 && parent < i ? static_cast<std::size_t>(parent) : 0].push_back(folder);
+  }
+  for (int i = 0; i < count; ++i) {
+    const std::string section = "folder" + std::to_string(i);
+    for (int k = 1, entries = ProfileNumber(path, section, "count", 0); k <= entries; ++k) {
+      const std::string number = std::to_string(k);
+      ExpectedItem entry = item(ExpectedItem::Type::Entry, ProfileText(path, section, "capt" + number),
+                                ProfileNumber(path, section, "type" + number, kNormalCommandKind));
+      entry.action = ExpectedAction(entry.kind, ProfileText(path, section, "command" + number));
+      menu.folders[static_cast<std::size_t>(i)].push_back(entry);
+    }
+  }
+  menu.folders.front().push_back(item(ExpectedItem::Type::Separator, "", 0));
+  menu.folders.front().push_back(item(ExpectedItem::Type::Cancel, kCancelCaption, kCancelKind));
+  return menu;
+}
 
 std::string ReadFileBytes(const std::string& path, bool& exists) {
   exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -169,8 +226,8 @@ int Soak::Run() {
     ++taken_[kind->name];
   }
   KillTimer(nullptr, deadline);
-  std::printf("soak: %d steps in %lu s, seed %u: no fault found\n", step_, (GetTickCount() - start) / 1000,
-              options_.seed);
+  std::printf("soak: %d steps in %lu s, seed %u: %s\n", step_, (GetTickCount() - start) / 1000, options_.seed,
+              kNoFaultLine);
   for (const StepKind& kind : Kinds()) std::printf("%6d  %s\n", taken_[kind.name], kind.name);
   std::fflush(stdout);
   return 0;
@@ -355,9 +412,7 @@ PluginCopy* Soak::OtherCopy(const PluginCopy& copy) {
   return nullptr;
 }
 
-MenuTables Soak::RunningTables(const PluginCopy& copy) const {
-  return PlanMenuTables(ReadMenuDefinition(ProfileFile(copy.MenuPath())));
-}
+ExpectedMenu Soak::RunningMenu(const PluginCopy& copy) const { return ReadExpectedMenu(copy.MenuPath()); }
 
 MenuShape Soak::ShapeOf(const PluginCopy& copy) const { return ShapeOfMenuFile(copy.menuFile, scratchPath_); }
 
@@ -380,7 +435,7 @@ void Soak::FocusTextField(const PluginCopy& copy) {
 }
 
 bool Soak::HasTrigger(const PluginCopy& copy) const {
-  const int key = RunningTables(copy).triggerKey;
+  const int key = RunningMenu(copy).triggerKey;
   return copy.running && (key == VK_RCONTROL || key == VK_RSHIFT || key == VK_INSERT);
 }
 

@@ -44,6 +44,26 @@ std::vector<std::string> ShownDialogTitles();
 // Which menus and dialogs are on the screen, for a failure message.
 std::string DescribeScreen();
 
+// The popup menu a menu file must show, read with the platform's profile
+// functions rather than the plug-in's own reader and planner: each folder's
+// items in order, its folders first, then its entries; the root ends with a
+// separator and "(cancel)".
+struct ExpectedItem {
+  enum class Type { Folder, Entry, Separator, Cancel };
+  Type type = Type::Entry;
+  std::string caption;
+  int kind = 0;
+  std::size_t folder = 0;  // Folder: the folder whose menu it opens
+  EntryAction action;      // Entry: what choosing it does
+};
+
+struct ExpectedMenu {
+  int triggerKey = kDefaultTriggerKey;
+  std::vector<std::vector<ExpectedItem>> folders;  // 0 is the root
+};
+
+ExpectedMenu ReadExpectedMenu(const std::string& path);
+
 // One copy of the plug-in module with a host client of its own.
 struct PluginCopy {
   int number = 1;  // as the output names it
@@ -101,7 +121,7 @@ class Soak {
   void LoadAndStart(PluginCopy& copy);
   std::vector<HWND> PluginWindowsOf(const PluginCopy& copy) const;
   PluginCopy* OtherCopy(const PluginCopy& copy);
-  MenuTables RunningTables(const PluginCopy& copy) const;
+  ExpectedMenu RunningMenu(const PluginCopy& copy) const;
   MenuShape ShapeOf(const PluginCopy& copy) const;
   void WriteMenuFile(PluginCopy& copy, const std::string& bytes);
   std::string ShellLog() const;
@@ -142,10 +162,10 @@ class Soak {
   void ActInMenu(PluginCopy& copy, const std::string& what, const std::function<void()>& act,
                  std::vector<Steps::Step> then = {});
   struct MenuChoice;
-  MenuChoice DrawChoice(const MenuTables& tables, bool rootOnly);
+  MenuChoice DrawChoice(const ExpectedMenu& menu, bool rootOnly);
   std::vector<SeenMenu> PressTrigger(PluginCopy& copy, int triggerKey,
                                      const std::function<void(int tick)>& whileOpen);
-  void ExpectRootMenu(const std::vector<SeenMenu>& opened, const MenuTables& tables);
+  void ExpectRootMenu(const std::vector<SeenMenu>& opened, const ExpectedMenu& menu);
   void ExpectAction(PluginCopy& copy, const EntryAction& action, const std::string& received,
                     const std::string& shellLog);
 

@@ -26,19 +26,22 @@ class CheckingHeapOption {
   explicit CheckingHeapOption(const std::string& program)
       : key_(kExecutionOptions + program.substr(program.find_last_of("\\/") + 1)) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-      return;
-    RegSetValueExA(key, "GlobalFlag", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kCheckingHeapFlags),
-                   sizeof kCheckingHeapFlags);
+    result_ = RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (result_ != ERROR_SUCCESS) return;
+    result_ = RegSetValueExA(key, "GlobalFlag", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kCheckingHeapFlags),
+                             sizeof kCheckingHeapFlags);
     RegCloseKey(key);
   }
   ~CheckingHeapOption() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_.c_str()); }
   CheckingHeapOption(const CheckingHeapOption&) = delete;
   CheckingHeapOption& operator=(const CheckingHeapOption&) = delete;
 
+  // The registry's error code; ERROR_SUCCESS once the option is written.
+  LONG Result() const { return result_; }
+
  private:
   std::string key_;
+  LONG result_ = ERROR_SUCCESS;
 };
 
 class Handle {
@@ -71,15 +74,20 @@ class Relay {
       const std::string line = pending_.substr(0, end);
       if (line.compare(0, 5, "step ") == 0) lastStep_ = line;
       if (line.compare(0, 6, "FAILED") == 0) failed_ = true;
+      if (line.compare(0, 6, "soak: ") == 0 && line.find(kNoFaultLine) != std::string::npos) noFault_ = true;
     }
   }
   const std::string& LastStep() const { return lastStep_; }
   bool Failed() const { return failed_; }
+  // The soak's own word that it ended without a fault; an exit code of 0
+  // alone may come from anything that ended the process.
+  bool NoFault() const { return noFault_ && !failed_; }
 
  private:
   std::string pending_;
   std::string lastStep_ = "the start";
   bool failed_ = false;
+  bool noFault_ = false;
 };
 
 // Reads what is waiting in the pipe; false when nothing was.
@@ -101,9 +109,16 @@ DWORD GlobalFlagOfThisProcess() {
   return get ? get() : 0;
 }
 
+bool HeapsCheckEveryBlock() { return (GlobalFlagOfThisProcess() & kCheckingHeapFlags) == kCheckingHeapFlags; }
+
 int SuperviseSoak(const std::string& childArguments, unsigned seed) {
   const std::string program = ProgramPath();
   const CheckingHeapOption checkingHeap(program);
+  if (checkingHeap.Result() != ERROR_SUCCESS) {
+    std::printf("FAILED at the start\n  the checking heap could not be asked for: registry error %ld\n",
+                checkingHeap.Result());
+    return 2;
+  }
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
   Handle readEnd, writeEnd;
   if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inherited, 0)) return 2;
@@ -138,10 +153,11 @@ int SuperviseSoak(const std::string& childArguments, unsigned seed) {
   }
   DWORD exitCode = 1;
   GetExitCodeProcess(process.Get(), &exitCode);
-  if (exitCode != 0 && !relay.Failed())
-    std::printf("FAILED at %s\n  the soak process ended with exit code 0x%08lX\n  seed %u\n",
-                relay.LastStep().c_str(), exitCode, seed);
-  return exitCode == 0 ? 0 : 1;
+  if (exitCode == 0 && relay.NoFault()) return 0;
+  if (!relay.Failed())
+    std::printf("FAILED at %s\n  the soak process ended with exit code 0x%08lX without saying \"%s\"\n  seed %u\n",
+                relay.LastStep().c_str(), exitCode, kNoFaultLine, seed);
+  return 1;
 }
 
 }  // namespace dravlin::soak

@@ -17,4 +17,10 @@ int SuperviseSoak(const std::string& childArguments, unsigned seed);
 // checking heap.
 DWORD GlobalFlagOfThisProcess();
 
+// Whether this process runs under the checking heap the supervisor asks for.
+bool HeapsCheckEveryBlock();
+
+// What the soak prints, and the supervisor waits for, when it found no fault.
+constexpr char kNoFaultLine[] = "no fault found";
+
 }  // namespace dravlin::soak
