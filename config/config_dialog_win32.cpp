@@ -137,6 +137,13 @@ INT_PTR ConfigDialog::OnNotify(const NMHDR& header) {
       // 0 lets the tree view go on: a double-click on a folder toggles it.
       OnTreeDoubleClick();
       break;
+    case NM_RCLICK: {
+      // Nonzero: the menu is shown here, not again by WM_CONTEXTMENU.
+      const DWORD position = GetMessagePos();
+      OnContextMenu({GET_X_LPARAM(position), GET_Y_LPARAM(position)});
+      result = 1;
+      break;
+    }
     case TVN_KEYDOWN:
       // Nonzero keeps a handled key out of the tree's search by typed letters.
       result = OnTreeKeyDown(reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey);
@@ -210,6 +217,12 @@ void ConfigDialog::ShowShortcutMenu(POINT at) {
 bool ConfigDialog::OnTreeKeyDown(WORD key) {
   const bool control = GetKeyState(VK_CONTROL) < 0;
   switch (key) {
+    // Windows reports F10 as a system key, whose default handling turns
+    // Shift+F10 into WM_CONTEXTMENU; Wine reports it here, as a plain key.
+    case VK_F10:
+      if (GetKeyState(VK_SHIFT) >= 0) return false;
+      OnContextMenu({-1, -1});
+      return true;
     case VK_F2: OnEdit(); return true;
     case VK_DELETE: OnRemove(); return true;
     case VK_INSERT: CreateEntry(DestinationFolder(tree_, tree_.Selected())); return true;
@@ -241,7 +254,10 @@ void ConfigDialog::OnKeyChosen() {
 
 void ConfigDialog::OnCut() {
   const ConfigTree::Item selected = EditableSelection();
-  if (selected != 0) cut_ = selected;
+  if (selected == 0) return;
+  tree_.MarkCut(cut_, false);
+  cut_ = selected;
+  tree_.MarkCut(cut_, true);
 }
 
 void ConfigDialog::OnPaste() {

@@ -133,6 +133,15 @@ bool ConfigTreeView::CaptionRect(Item item, RECT& rect) const {
   return true;
 }
 
+void ConfigTreeView::MarkCut(Item item, bool cut) {
+  TVITEMA change = {};
+  change.mask = TVIF_STATE;
+  change.hItem = HandleOf(item);
+  change.state = cut ? TVIS_CUT : 0;
+  change.stateMask = TVIS_CUT;
+  if (change.hItem) SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change));
+}
+
 void ConfigTreeView::SetDropTarget(Item item) { TreeView_SelectDropTarget(tree_, HandleOf(item)); }
 
 void ConfigTreeView::Select(Item item) { TreeView_SelectItem(tree_, HandleOf(item)); }

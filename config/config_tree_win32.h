@@ -50,6 +50,8 @@ class ConfigTreeView : public ConfigTree {
   Item ItemAt(POINT point) const;
   // Where the item's caption stands, in screen coordinates; false when it does not show.
   bool CaptionRect(Item item, RECT& rect) const;
+  // Shows or clears the mark of an item cut for pasting.
+  void MarkCut(Item item, bool cut);
   // Marks the folder a dragged item would go into; 0 marks none.
   void SetDropTarget(Item item);
 
