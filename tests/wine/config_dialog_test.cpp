@@ -526,6 +526,7 @@ TEST_F(ConfigDialogTest, HandWrittenTriggerKeySurvivesOkUnlessTheUserChoosesAnot
       EXPECT_EQ(CheckedKeys(dialog), "other");
       EXPECT_EQ(Text(dialog, IDC_OTHER_KEY), "Other key (F12)");
       EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_OTHER_KEY)));
+      if (!c.chosen) SaveDialogScreenshot(dialog, "configure-dravlin-other-key");
       EXPECT_EQ(TabOrder(dialog), (std::vector<int>{IDC_MENU_TREE, IDC_EDIT_ITEM, IDC_REMOVE_ITEM, IDC_RIGHT_CTRL,
                                                     IDOK, IDCANCEL}));
       if (c.chosen) {
