@@ -270,6 +270,11 @@ void ConfigDialog::OnBeginDrag(HTREEITEM handle) {
   dragged_ = item;
   tree_.Select(item);
   SetCapture(Handle());
+  // The pointer has already left the item: show at once where it would drop.
+  POINT pointer;
+  GetCursorPos(&pointer);
+  ScreenToClient(Handle(), &pointer);
+  OnMouseMove(pointer);
 }
 
 ConfigTree::Item ConfigDialog::DropFolderAt(POINT point) const {

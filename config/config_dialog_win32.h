@@ -45,7 +45,7 @@ class ConfigDialog : public Dialog {
   void OnTreeDoubleClick();
   // Enter in the tree: a folder opens its properties, the rest as a double-click.
   void OnTreeEnter();
-  // F2, Delete, Insert, Ctrl+X and Ctrl+V in the tree; true when the key was one of them.
+  // F2, Delete, Insert, Ctrl+X, Ctrl+V and Shift+F10 in the tree; true when the key was one of them.
   bool OnTreeKeyDown(WORD key);
   void OnBeginDrag(HTREEITEM item);
   void OnKeyChosen();

@@ -133,16 +133,22 @@ bool ConfigTreeView::CaptionRect(Item item, RECT& rect) const {
   return true;
 }
 
-void ConfigTreeView::MarkCut(Item item, bool cut) {
+void ConfigTreeView::SetState(Item item, UINT state, bool on) {
   TVITEMA change = {};
   change.mask = TVIF_STATE;
   change.hItem = HandleOf(item);
-  change.state = cut ? TVIS_CUT : 0;
-  change.stateMask = TVIS_CUT;
+  change.state = on ? state : 0;
+  change.stateMask = state;
   if (change.hItem) SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change));
 }
 
-void ConfigTreeView::SetDropTarget(Item item) { TreeView_SelectDropTarget(tree_, HandleOf(item)); }
+void ConfigTreeView::SetDropTarget(Item item) {
+  // Wine's tree can lose track of its drop target and leave the old one
+  // marked, so the mark is also cleared by hand.
+  if (dropTarget_ != item) SetState(dropTarget_, TVIS_DROPHILITED, false);
+  dropTarget_ = item;
+  TreeView_SelectDropTarget(tree_, HandleOf(item));
+}
 
 void ConfigTreeView::Select(Item item) { TreeView_SelectItem(tree_, HandleOf(item)); }
 

@@ -51,7 +51,7 @@ class ConfigTreeView : public ConfigTree {
   // Where the item's caption stands, in screen coordinates; false when it does not show.
   bool CaptionRect(Item item, RECT& rect) const;
   // Shows or clears the mark of an item cut for pasting.
-  void MarkCut(Item item, bool cut);
+  void MarkCut(Item item, bool cut) { SetState(item, TVIS_CUT, cut); }
   // Marks the folder a dragged item would go into; 0 marks none.
   void SetDropTarget(Item item);
 
@@ -68,6 +68,7 @@ class ConfigTreeView : public ConfigTree {
   // Inserts an item under parent (none: at the top level) after `after`.
   Item Insert(Item parent, HTREEITEM after, const std::string& caption, std::intptr_t value, UINT state);
   void Forget(Item item);
+  void SetState(Item item, UINT state, bool on);
   // The node of a live item, or nullptr.
   const Node* Find(Item item) const;
   Node* Find(Item item);
@@ -75,6 +76,7 @@ class ConfigTreeView : public ConfigTree {
 
   HWND tree_;
   Item root_ = 0;
+  Item dropTarget_ = 0;
   std::vector<Node> nodes_;                    // item i is nodes_[i - 1]
   std::unordered_map<HTREEITEM, Item> items_;  // for the selection
 };
