@@ -180,15 +180,21 @@ void DragItem(HWND dialog, const std::vector<std::string>& from, const std::vect
   SendMouse(steps);
 }
 
-// Keys pressed together, the first held while the rest are pressed in turn.
-void SendChord(WORD modifier, const std::vector<WORD>& keys) {
-  std::vector<INPUT> inputs = {Key(modifier, false)};
-  for (const WORD key : keys) {
-    inputs.push_back(Key(key, false));
-    inputs.push_back(Key(key, true));
-  }
-  inputs.push_back(Key(modifier, true));
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+// A key pressed with a modifier, as two steps of the script: the first takes
+// the step's action and presses the modifier, the second presses the key once
+// the dialog has seen the modifier go down (Wine may otherwise take the key
+// alone).
+void AddChord(UserScript& script, std::function<bool(HWND)> ready, std::function<void(HWND)> act, WORD modifier,
+              WORD key) {
+  script.When(kConfigTitle, std::move(ready), [act, modifier](HWND dialog) {
+    act(dialog);
+    INPUT down = Key(modifier, false);
+    SendInput(1, &down, sizeof(INPUT));
+  });
+  script.When(kConfigTitle, [modifier](HWND) { return GetKeyState(modifier) < 0; }, [modifier, key](HWND) {
+    INPUT keys[3] = {Key(key, false), Key(key, true), Key(modifier, true)};
+    SendInput(3, keys, sizeof(INPUT));
+  });
 }
 
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
@@ -603,15 +609,13 @@ TEST_F(ConfigDialogTest, KeyboardAloneCreatesEditsRemovesAndMovesAndOkSavesExact
     EXPECT_EQ(Text(box, kMessageTextId), "Delete \"Stray\"?");
     SendKeys({VK_RETURN});
   });
-  script_.When(kConfigTitle, [](HWND dialog) { return !FindItem(dialog, {"Menu", "Stray"}); }, [](HWND dialog) {
-    Select(dialog, {"Menu", "House"});
-    SendChord(VK_CONTROL, {'X'});
-  });
-  script_.When(kConfigTitle, [](HWND dialog) { return HasState(Tree(dialog), Find(dialog, {"Menu", "House"}), TVIS_CUT); },
-               [](HWND dialog) {
-                 Select(dialog, {"Menu", "Links", "site"});  // an entry's folder takes the paste
-                 SendChord(VK_CONTROL, {'V'});
-               });
+  AddChord(
+      script_, [](HWND dialog) { return !FindItem(dialog, {"Menu", "Stray"}); },
+      [](HWND dialog) { Select(dialog, {"Menu", "House"}); }, VK_CONTROL, 'X');
+  AddChord(
+      script_, [](HWND dialog) { return HasState(Tree(dialog), Find(dialog, {"Menu", "House"}), TVIS_CUT); },
+      [](HWND dialog) { Select(dialog, {"Menu", "Links", "site"}); },  // an entry's folder takes the paste
+      VK_CONTROL, 'V');
   const auto linksMarked = [](HWND dialog) {
     return HasState(Tree(dialog), Find(dialog, {"Menu", "Links"}), TVIS_DROPHILITED);
   };
@@ -669,27 +673,33 @@ TEST_F(ConfigDialogTest, ShortcutMenuByRightClickShiftF10AndTheMenuKey) {
   struct Way {
     const char* name;
     std::vector<std::string> select;  // empty: the right-click selects
-    std::function<void(HWND)> open;
+    WORD modifier, key;                 // no key: a right-click on Home
     std::vector<std::string> selected;
     std::string menu;
     WORD choice;
   };
   const Way ways[] = {
-      {"right-click", {}, [](HWND dialog) {
-         const POINT p = ItemPoint(dialog, {"Menu", "Home"});
-         SendMouse({{p, MOUSEEVENTF_RIGHTDOWN}, {p, MOUSEEVENTF_RIGHTUP}});
-       }, {"Menu", "Home"}, all + "~&Paste\tCtrl+V", 'T'},
-      {"Shift+F10", {"Menu", "(new item)"}, [](HWND) { SendChord(VK_SHIFT, {VK_F10}); }, {"Menu", "(new item)"},
+      {"right-click", {}, 0, 0, {"Menu", "Home"}, all + "~&Paste\tCtrl+V", 'T'},
+      {"Shift+F10", {"Menu", "(new item)"}, VK_SHIFT, VK_F10, {"Menu", "(new item)"},
        "New &entry\tIns,New &folder,-,~&Edit\tF2,~&Remove\tDel,-,~Cu&t\tCtrl+X,~&Paste\tCtrl+V", VK_ESCAPE},
-      {"menu key", {"Menu", "Links"}, [](HWND) { SendKeys({VK_APPS}); }, {"Menu", "Links"},
-       all + "&Paste\tCtrl+V", 'P'},
+      {"menu key", {"Menu", "Links"}, 0, VK_APPS, {"Menu", "Links"}, all + "&Paste\tCtrl+V", 'P'},
   };
   script_.OnWindow(kConfigTitle, [](HWND dialog) { Select(dialog, {"Menu", "Stray"}); });
   for (const Way& way : ways) {
-    script_.When(kConfigTitle, [](HWND) { return !VisibleMenuWindow(); }, [&way](HWND dialog) {
+    const auto closed = [](HWND) { return !VisibleMenuWindow(); };
+    const auto select = [&way](HWND dialog) {
       if (!way.select.empty()) Select(dialog, way.select);
-      way.open(dialog);
-    });
+    };
+    if (way.modifier) {
+      AddChord(script_, closed, select, way.modifier, way.key);
+    } else {
+      script_.When(kConfigTitle, closed, [&way, select](HWND dialog) {
+        select(dialog);
+        if (way.key) return SendKeys({way.key});
+        const POINT p = ItemPoint(dialog, {"Menu", "Home"});
+        SendMouse({{p, MOUSEEVENTF_RIGHTDOWN}, {p, MOUSEEVENTF_RIGHTUP}});
+      });
+    }
     script_.When(kConfigTitle, [](HWND) { return VisibleMenuWindow() != nullptr; }, [&way](HWND dialog) {
       EXPECT_EQ(DescribeMenu(reinterpret_cast<HMENU>(SendMessageA(VisibleMenuWindow(), MN_GETHMENU, 0, 0))), way.menu)
           << way.name;
