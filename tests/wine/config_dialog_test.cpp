@@ -180,13 +180,25 @@ void DragItem(HWND dialog, const std::vector<std::string>& from, const std::vect
   SendMouse(steps);
 }
 
+// Whether keys sent now reach the dialog's tree: the dialog is the active
+// window and the tree has the focus (both follow a closed menu or dialog a
+// moment later), and ready holds too.
+std::function<bool(HWND)> InTree(std::function<bool(HWND)> ready = nullptr) {
+  return [ready](HWND dialog) {
+    return GetForegroundWindow() == dialog && GetFocus() == Tree(dialog) && (!ready || ready(dialog));
+  };
+}
+
+// Whether keys sent now reach the dialog: it is the active window.
+bool Active(HWND dialog) { return GetForegroundWindow() == dialog; }
+
 // A key pressed with a modifier, as two steps of the script: the first takes
 // the step's action and presses the modifier, the second presses the key once
 // the dialog has seen the modifier go down (Wine may otherwise take the key
 // alone).
 void AddChord(UserScript& script, std::function<bool(HWND)> ready, std::function<void(HWND)> act, WORD modifier,
               WORD key) {
-  script.When(kConfigTitle, std::move(ready), [act, modifier](HWND dialog) {
+  script.When(kConfigTitle, InTree(std::move(ready)), [act, modifier](HWND dialog) {
     act(dialog);
     INPUT down = Key(modifier, false);
     SendInput(1, &down, sizeof(INPUT));
@@ -568,44 +580,44 @@ std::function<bool(HWND)> Exists(std::vector<std::string> path) {
 
 TEST_F(ConfigDialogTest, KeyboardAloneCreatesEditsRemovesAndMovesAndOkSavesExactlyThat) {
   WriteMenu(kKeyboardMenu);
-  script_.OnWindow(kConfigTitle, [](HWND dialog) {
+  script_.When(kConfigTitle, InTree(), [](HWND dialog) {
     EXPECT_EQ(TabOrder(dialog), (std::vector<int>{IDC_MENU_TREE, IDC_EDIT_ITEM, IDC_REMOVE_ITEM, IDC_RIGHT_CTRL,
                                                   IDOK, IDCANCEL}));
     SendKeys({VK_RETURN});  // on the root it opens the root, and the dialog stays
   });
-  script_.When(kConfigTitle, [](HWND dialog) { return HasState(Tree(dialog), Find(dialog, {"Menu"}), TVIS_EXPANDED); },
-               [](HWND) { SendKeys({VK_DOWN, VK_RETURN}); });
-  script_.OnWindow(kFolderTitle, [](HWND folder) {
+  const auto rootOpen = [](HWND dialog) { return HasState(Tree(dialog), Find(dialog, {"Menu"}), TVIS_EXPANDED); };
+  script_.When(kConfigTitle, InTree(rootOpen), [](HWND) { SendKeys({VK_DOWN, VK_RETURN}); });
+  script_.When(kFolderTitle, Active, [](HWND folder) {
     EXPECT_EQ(Text(folder, IDC_NAME), "Archive") << "Enter on a folder opens its properties";
     SendKeys({VK_ESCAPE});
   });
-  script_.When(kConfigTitle, SelectionIs({"Menu", "Archive"}), [](HWND) { SendKeys({VK_INSERT}); });
-  script_.OnWindow(kEntryTitle, [](HWND entry) {
+  script_.When(kConfigTitle, InTree(SelectionIs({"Menu", "Archive"})), [](HWND) { SendKeys({VK_INSERT}); });
+  script_.When(kEntryTitle, Active, [](HWND entry) {
     Type(entry, IDC_NAME, "Old news");
     Type(entry, IDC_COMMAND, "news");
     SendKeys({VK_RETURN});
   });
   // Archive's "(new folder)", two below its new entry.
-  script_.When(kConfigTitle, SelectionIs({"Menu", "Archive", "Old news"}),
+  script_.When(kConfigTitle, InTree(SelectionIs({"Menu", "Archive", "Old news"})),
                [](HWND) { SendKeys({VK_DOWN, VK_DOWN, VK_RETURN}); });
-  script_.OnWindow(kFolderTitle, [](HWND folder) {
+  script_.When(kFolderTitle, Active, [](HWND folder) {
     Type(folder, IDC_NAME, "Deep");
     SendKeys({VK_RETURN});
   });
-  script_.When(kConfigTitle, SelectionIs({"Menu", "Archive", "Deep"}), [](HWND dialog) {
+  script_.When(kConfigTitle, InTree(SelectionIs({"Menu", "Archive", "Deep"})), [](HWND dialog) {
     Select(dialog, {"Menu", "Home"});
     SendKeys({VK_F2});
   });
-  script_.OnWindow(kEntryTitle, [](HWND entry) {
+  script_.When(kEntryTitle, Active, [](HWND entry) {
     EXPECT_EQ(Text(entry, IDC_COMMAND), "home");
     Type(entry, IDC_NAME, "House");
     SendKeys({VK_RETURN});
   });
-  script_.When(kConfigTitle, SelectionIs({"Menu", "House"}), [](HWND dialog) {
+  script_.When(kConfigTitle, InTree(SelectionIs({"Menu", "House"})), [](HWND dialog) {
     Select(dialog, {"Menu", "Stray"});
     SendKeys({VK_DELETE});
   });
-  script_.OnWindow(kMessageTitle, [](HWND box) {
+  script_.When(kMessageTitle, Active, [](HWND box) {
     EXPECT_EQ(Text(box, kMessageTextId), "Delete \"Stray\"?");
     SendKeys({VK_RETURN});
   });
@@ -622,7 +634,8 @@ TEST_F(ConfigDialogTest, KeyboardAloneCreatesEditsRemovesAndMovesAndOkSavesExact
   script_.When(kConfigTitle, SelectionIs({"Menu", "Links", "House"}), [](HWND dialog) {
     DragItem(dialog, {"Menu", "Archive"}, {"Menu", "Links"}, false);
   });
-  script_.When(kConfigTitle, linksMarked, [](HWND) { SendKeys({VK_ESCAPE}); });  // ends the drag, not the dialog
+  // Esc ends the drag, not the dialog.
+  script_.When(kConfigTitle, InTree(linksMarked), [](HWND) { SendKeys({VK_ESCAPE}); });
   DWORD releasedAt = 0;
   script_.When(kConfigTitle, std::not_fn(linksMarked), [&releasedAt](HWND dialog) {
     SendMouse({{ItemPoint(dialog, {"Menu", "Links"}), MOUSEEVENTF_LEFTUP}});
@@ -662,7 +675,8 @@ std::string DescribeMenu(HMENU menu) {
     char caption[64] = "";
     GetMenuStringA(menu, static_cast<UINT>(i), caption, sizeof caption, MF_BYPOSITION);
     const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-    text += std::string(i ? "," : "") + (state & MF_SEPARATOR ? "-" : (state & MF_GRAYED ? "~" : "") + std::string(caption));
+    const std::string item = state & MF_SEPARATOR ? "-" : (state & MF_GRAYED ? "~" : "") + std::string(caption);
+    text += (i ? "," : "") + item;
   }
   return text;
 }
@@ -693,7 +707,7 @@ TEST_F(ConfigDialogTest, ShortcutMenuByRightClickShiftF10AndTheMenuKey) {
     if (way.modifier) {
       AddChord(script_, closed, select, way.modifier, way.key);
     } else {
-      script_.When(kConfigTitle, closed, [&way, select](HWND dialog) {
+      script_.When(kConfigTitle, InTree(closed), [&way, select](HWND dialog) {
         select(dialog);
         if (way.key) return SendKeys({way.key});
         const POINT p = ItemPoint(dialog, {"Menu", "Home"});
