@@ -317,6 +317,9 @@ void ConfigDialog::MoveInto(ConfigTree::Item item, ConfigTree::Item folder) {
     MessageBeep(MB_OK);
     return;
   }
+  // A move may have taken the cut item along under a new number; either way
+  // the cut is over.
+  tree_.MarkCut(cut_, false);
   cut_ = 0;
   tree_.Select(moved);
 }
