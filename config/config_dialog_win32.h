@@ -36,10 +36,30 @@ class ConfigDialog : public Dialog {
   INT_PTR OnCommand(int id, int notifyCode) override;
   void OnOk() override;
   INT_PTR OnNotify(const NMHDR& header);
+  // Right-click, Shift+F10 or the context-menu key in the tree; (-1, -1) from the keyboard.
+  void OnContextMenu(POINT at);
+  void OnMouseMove(POINT point);
+  void OnLButtonUp(POINT point);
+  void OnCaptureChanged();
 
   void OnTreeDoubleClick();
+  // Enter in the tree: a folder opens its properties, the rest as a double-click.
+  void OnTreeEnter();
+  // F2, Delete, Insert, Ctrl+X, Ctrl+V and Shift+F10 in the tree; true when the key was one of them.
+  bool OnTreeKeyDown(WORD key);
+  void OnBeginDrag(HTREEITEM item);
+  void OnKeyChosen();
   void OnEdit();
   void OnRemove();
+  void OnCut();
+  void OnPaste();
+  // Runs the shortcut menu at a point of the screen.
+  void ShowShortcutMenu(POINT at);
+  // Where the drag would put the dragged item if it were dropped at a point
+  // of the dialog; 0 when nowhere.
+  ConfigTree::Item DropFolderAt(POINT point) const;
+  void EndDrag();
+  void MoveInto(ConfigTree::Item item, ConfigTree::Item folder);
   void CreateEntry(ConfigTree::Item parent);
   void CreateFolder(ConfigTree::Item parent);
   void EditFolder(ConfigTree::Item folder);
@@ -50,6 +70,9 @@ class ConfigDialog : public Dialog {
 
   // Fills the dialog from the file, which must have been read exactly.
   void LoadTree(const ProfileFile& file);
+  // Checks the choice of the stored trigger key; any other key shows as the
+  // checked, disabled fourth choice, named.
+  void ShowTriggerKey(int key);
   // Ends the dialog before it shows, saying why the file is left alone.
   void RefuseFile(const ProfileFile& file);
   // Writes the tree into the file, read afresh, and commits it; false when it
@@ -59,6 +82,9 @@ class ConfigDialog : public Dialog {
   int ShowMessage(const std::string& text, UINT type);
 
   EntryTable entries_;
+  int storedTriggerKey_ = 0;       // kept by OK unless the user chooses another
+  ConfigTree::Item cut_ = 0;       // what Paste moves
+  ConfigTree::Item dragged_ = 0;   // what the mouse drags, 0 when no drag runs
   std::optional<ProfileFile> saved_;
   std::string settingsDirectory_;
   ConfigTreeView tree_;

@@ -88,6 +88,50 @@ bool IsEditable(const ConfigTree& tree, ConfigTree::Item item) {
   return item != 0 && item != tree.Root() && !IsPlaceholder(tree.Value(item));
 }
 
+ConfigTree::Item DestinationFolder(const ConfigTree& tree, ConfigTree::Item item) {
+  if (item == 0) return tree.Root();
+  return tree.HasChildren(item) ? item : tree.Parent(item);
+}
+
+bool CanMoveInto(const ConfigTree& tree, ConfigTree::Item item, ConfigTree::Item folder) {
+  if (!IsEditable(tree, item) || tree.Parent(item) == 0 || folder == 0 || !tree.HasChildren(folder)) return false;
+  if (tree.Parent(item) == folder) return false;
+  for (ConfigTree::Item above = folder; above != 0; above = tree.Parent(above))
+    if (above == item) return false;
+  return true;
+}
+
+ConfigTree::Item MoveItem(ConfigTree& tree, EntryTable& entries, ConfigTree::Item item, ConfigTree::Item folder) {
+  if (!CanMoveInto(tree, item, folder)) return 0;
+  // The control cannot move an item, so the branch is copied and the original
+  // deleted. A queue rather than recursion: folders may nest deeper than the
+  // host's stack allows; it also keeps each folder's children in their order.
+  struct Copy {
+    ConfigTree::Item from, to;
+  };
+  const ConfigTree::Item moved = tree.InsertLast(folder, tree.Caption(item));
+  std::vector<Copy> left = {{item, moved}};
+  for (std::size_t next = 0; next < left.size(); ++next) {
+    const Copy copy = left[next];
+    const auto row = entries.find(copy.from);
+    if (row != entries.end()) {
+      entries[copy.to] = std::move(row->second);
+      entries.erase(row);
+    }
+    for (const ConfigTree::Item child : tree.Children(copy.from)) {
+      const std::intptr_t value = tree.Value(child);
+      if (IsPlaceholder(value)) {
+        tree.InsertPlaceholder(copy.to, tree.Caption(child), value, ConfigTree::Place::kLast);
+      } else {
+        left.push_back({child, tree.InsertLast(copy.to, tree.Caption(child))});
+      }
+    }
+  }
+  tree.Delete(item);
+  tree.SortChildren(folder);
+  return moved;
+}
+
 int CompareItems(std::intptr_t a, std::intptr_t b, const ConfigTree& tree) {
   const bool aPlaceholder = IsPlaceholder(a);
   const bool bPlaceholder = IsPlaceholder(b);
@@ -149,11 +193,11 @@ TriggerKeyChoice ChoiceForTriggerKey(int key) {
   }
 }
 
-int TriggerKeyForChoices(bool rightCtrl, bool rightShift, bool insert) {
+int TriggerKeyForChoices(bool rightCtrl, bool rightShift, bool insert, int storedKey) {
   if (insert) return kInsertKey;
   if (rightCtrl) return kRightCtrlKey;
   if (rightShift) return kRightShiftKey;
-  return 0;
+  return storedKey;
 }
 
 }  // namespace dravlin

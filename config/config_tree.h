@@ -44,6 +44,8 @@ class ConfigTree {
   virtual bool HasChildren(Item item) const = 0;
   virtual std::string Caption(Item item) const = 0;
   virtual std::intptr_t Value(Item item) const = 0;
+  // The folder that holds the item; 0 for the root and for an item no longer in the tree.
+  virtual Item Parent(Item item) const = 0;
 
   // Inserts the root as the last top-level item; its value stays 0.
   virtual Item InsertRoot(const std::string& caption) = 0;
@@ -54,6 +56,8 @@ class ConfigTree {
   virtual void InsertPlaceholder(Item parent, const std::string& caption, std::intptr_t value, Place place) = 0;
   // Orders parent's direct children by CompareItems.
   virtual void SortChildren(Item parent) = 0;
+  // Removes the item with everything below it.
+  virtual void Delete(Item item) = 0;
 };
 
 // The command text and entry kind of every menu entry, by tree item. Rows of
@@ -68,6 +72,20 @@ bool IsPlaceholder(std::intptr_t value);
 // Whether Edit and Remove may act on the item: a folder or an entry, not
 // nothing, the root or a placeholder.
 bool IsEditable(const ConfigTree& tree, ConfigTree::Item item);
+
+// The folder that new items and pasted ones go into when item is selected:
+// the item itself when it is a folder, else the folder holding it; the root
+// when nothing is selected.
+ConfigTree::Item DestinationFolder(const ConfigTree& tree, ConfigTree::Item item);
+
+// Whether item may move into folder: a folder or an entry still in the tree,
+// into a folder other than its own, never into itself or below itself.
+bool CanMoveInto(const ConfigTree& tree, ConfigTree::Item item, ConfigTree::Item folder);
+
+// Moves item with everything below it into folder, where it takes its place
+// in sort order; the rows of moved entries follow them. Returns the item as it
+// now stands in the tree, or 0 when CanMoveInto refuses.
+ConfigTree::Item MoveItem(ConfigTree& tree, EntryTable& entries, ConfigTree::Item item, ConfigTree::Item folder);
 
 // The sort order of siblings, given their application values; negative puts
 // a first. Folders before entries, each by caption compared byte by byte as
@@ -95,7 +113,7 @@ enum class TriggerKeyChoice { kNone, kRightCtrl, kRightShift, kInsert };
 TriggerKeyChoice ChoiceForTriggerKey(int key);
 
 // The key to store for the checked choices: Insert wins over right Ctrl, which
-// wins over right Shift; 0 when none is checked.
-int TriggerKeyForChoices(bool rightCtrl, bool rightShift, bool insert);
+// wins over right Shift; the stored key, whatever it is, when none is checked.
+int TriggerKeyForChoices(bool rightCtrl, bool rightShift, bool insert, int storedKey);
 
 }  // namespace dravlin

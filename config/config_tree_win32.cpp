@@ -112,14 +112,49 @@ void ConfigTreeView::SortChildren(Item parent) {
   }
 }
 
-ConfigTree::Item ConfigTreeView::Selected() const {
-  const auto found = items_.find(TreeView_GetSelection(tree_));
+ConfigTree::Item ConfigTreeView::Selected() const { return ItemOf(TreeView_GetSelection(tree_)); }
+
+ConfigTree::Item ConfigTreeView::ItemOf(HTREEITEM handle) const {
+  const auto found = items_.find(handle);
   return found == items_.end() ? 0 : found->second;
+}
+
+ConfigTree::Item ConfigTreeView::ItemAt(POINT point) const {
+  TVHITTESTINFO hit = {};
+  hit.pt = point;
+  TreeView_HitTest(tree_, &hit);
+  return hit.flags & (TVHT_ONITEM | TVHT_ONITEMINDENT | TVHT_ONITEMBUTTON | TVHT_ONITEMRIGHT) ? ItemOf(hit.hItem) : 0;
+}
+
+bool ConfigTreeView::CaptionRect(Item item, RECT& rect) const {
+  const HTREEITEM handle = HandleOf(item);
+  if (!handle || !TreeView_GetItemRect(tree_, handle, &rect, TRUE)) return false;
+  MapWindowPoints(tree_, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  return true;
+}
+
+void ConfigTreeView::SetState(Item item, UINT state, bool on) {
+  TVITEMA change = {};
+  change.mask = TVIF_STATE;
+  change.hItem = HandleOf(item);
+  change.state = on ? state : 0;
+  change.stateMask = state;
+  if (change.hItem) SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change));
+}
+
+void ConfigTreeView::SetDropTarget(Item item) {
+  // Wine's tree can lose track of its drop target and leave the old one
+  // marked, so the mark is also cleared by hand.
+  if (dropTarget_ != item) SetState(dropTarget_, TVIS_DROPHILITED, false);
+  dropTarget_ = item;
+  TreeView_SelectDropTarget(tree_, HandleOf(item));
 }
 
 void ConfigTreeView::Select(Item item) { TreeView_SelectItem(tree_, HandleOf(item)); }
 
 void ConfigTreeView::Expand(Item item) { TreeView_Expand(tree_, HandleOf(item), TVE_EXPAND); }
+
+void ConfigTreeView::Toggle(Item item) { TreeView_Expand(tree_, HandleOf(item), TVE_TOGGLE); }
 
 ConfigTree::Item ConfigTreeView::Parent(Item item) const {
   const Node* node = Find(item);

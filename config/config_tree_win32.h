@@ -26,22 +26,34 @@ class ConfigTreeView : public ConfigTree {
   bool HasChildren(Item item) const override;
   std::string Caption(Item item) const override;
   std::intptr_t Value(Item item) const override;
+  Item Parent(Item item) const override;
   Item InsertRoot(const std::string& caption) override;
   Item InsertLast(Item parent, const std::string& caption) override;
   void InsertPlaceholder(Item parent, const std::string& caption, std::intptr_t value, Place place) override;
   // Sorts through the control's callback sort, which hands CompareItems the
   // application values, then takes the new order from the control.
   void SortChildren(Item parent) override;
+  void Delete(Item item) override;
+
+  HWND Handle() const { return tree_; }
 
   // The selected item, or 0.
   Item Selected() const;
   // Selects the item; a collapsed parent expands so that it shows.
   void Select(Item item);
   void Expand(Item item);
-  Item Parent(Item item) const;
+  void Toggle(Item item);
   void SetCaption(Item item, const std::string& caption);
-  // Removes the item with everything below it.
-  void Delete(Item item);
+  // The item of a control's handle, or 0.
+  Item ItemOf(HTREEITEM handle) const;
+  // The item under a point of the control's client area, or 0.
+  Item ItemAt(POINT point) const;
+  // Where the item's caption stands, in screen coordinates; false when it does not show.
+  bool CaptionRect(Item item, RECT& rect) const;
+  // Shows or clears the mark of an item cut for pasting.
+  void MarkCut(Item item, bool cut) { SetState(item, TVIS_CUT, cut); }
+  // Marks the folder a dragged item would go into; 0 marks none.
+  void SetDropTarget(Item item);
 
  private:
   struct Node {
@@ -56,6 +68,7 @@ class ConfigTreeView : public ConfigTree {
   // Inserts an item under parent (none: at the top level) after `after`.
   Item Insert(Item parent, HTREEITEM after, const std::string& caption, std::intptr_t value, UINT state);
   void Forget(Item item);
+  void SetState(Item item, UINT state, bool on);
   // The node of a live item, or nullptr.
   const Node* Find(Item item) const;
   Node* Find(Item item);
@@ -63,6 +76,7 @@ class ConfigTreeView : public ConfigTree {
 
   HWND tree_;
   Item root_ = 0;
+  Item dropTarget_ = 0;
   std::vector<Node> nodes_;                    // item i is nodes_[i - 1]
   std::unordered_map<HTREEITEM, Item> items_;  // for the selection
 };

@@ -36,7 +36,7 @@ class ConfigLoadSaveTest : public TempDirectoryTest {
     SaveConfigTree(saved,
                    TriggerKeyForChoices(choice == TriggerKeyChoice::kRightCtrl,
                                         choice == TriggerKeyChoice::kRightShift,
-                                        choice == TriggerKeyChoice::kInsert),
+                                        choice == TriggerKeyChoice::kInsert, menu_.triggerKey),
                    tree_, entries_);
     return saved;
   }
@@ -185,9 +185,11 @@ TEST_F(ConfigLoadSaveTest, SaveNumbersEntriesByCaptionAndSubfoldersTakeNone) {
                         {"folder2", "Count", "0"}});
 }
 
-TEST_F(ConfigLoadSaveTest, AnUnofferedTriggerKeyIsSavedAsNone) {
-  Load("[general]\nVirtKey=145\n");
-  ExpectValues(Save(), {{"general", "VirtKey", "0"}});
+TEST_F(ConfigLoadSaveTest, AHandWrittenTriggerKeySurvivesTheSave) {
+  for (const char* key : {"123", "145", "0"}) {
+    Load(("[general]\nVirtKey=" + std::string(key) + "\n").c_str());
+    ExpectValues(Save(), {{"general", "VirtKey", key}});
+  }
 }
 
 TEST_F(ConfigLoadSaveTest, RemovedFolderIsSavedWithNothingInside) {

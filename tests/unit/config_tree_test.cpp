@@ -115,18 +115,98 @@ TEST(TriggerKeyChoiceTest, StoredKeyChecksItsButton) {
   EXPECT_EQ(ChoiceForTriggerKey(0), TriggerKeyChoice::kNone);
 }
 
-TEST(TriggerKeyChoiceTest, InsertWinsOverCtrlWhichWinsOverShift) {
+TEST(TriggerKeyChoiceTest, InsertWinsOverCtrlWhichWinsOverShiftAndNoneKeepsTheStoredKey) {
   struct Case {
     bool ctrl, shift, insert;
-    int key;
+    int stored, key;
   };
   const Case cases[] = {
-      {false, false, false, 0}, {true, false, false, 163}, {false, true, false, 161},
-      {false, false, true, 45}, {true, true, false, 163},  {true, false, true, 45},
-      {false, true, true, 45},  {true, true, true, 45},
+      {false, false, false, 123, 123}, {false, false, false, 0, 0}, {true, false, false, 123, 163},
+      {false, true, false, 123, 161},  {false, false, true, 163, 45}, {true, true, false, 0, 163},
+      {true, false, true, 0, 45},      {false, true, true, 0, 45},    {true, true, true, 0, 45},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(TriggerKeyForChoices(c.ctrl, c.shift, c.insert), c.key) << c.ctrl << c.shift << c.insert;
+    EXPECT_EQ(TriggerKeyForChoices(c.ctrl, c.shift, c.insert, c.stored), c.key)
+        << c.ctrl << c.shift << c.insert << " " << c.stored;
+}
+
+// Menu[Docs[Deep[...],paper],Empty[],note] with every folder's placeholders.
+class MoveTest : public ConfigTreeTest {
+ protected:
+  MoveTest() {
+    docs_ = Folder("Docs");
+    deep_ = tree_.InsertLast(docs_, "Deep");
+    AddPlaceholders(tree_, deep_);
+    paper_ = tree_.InsertLast(docs_, "paper");
+    entries_[paper_] = {"print", 13014};
+    empty_ = Folder("Empty");
+    note_ = Entry("note");
+    entries_[note_] = {"http://example.org/", 13008};
+    AddPlaceholders(tree_, root_);
+    tree_.SortChildren(docs_);
+    tree_.SortChildren(root_);
+  }
+
+  Item PlaceholderOf(Item folder) const { return tree_.Children(folder).back(); }
+
+  EntryTable entries_;
+  Item docs_ = 0, deep_ = 0, paper_ = 0, empty_ = 0, note_ = 0;
+};
+
+TEST_F(MoveTest, AFolderNeverGoesIntoItselfOrBelowItself) {
+  struct Case {
+    const char* what;
+    Item item, folder;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"entry into another folder", note_, docs_, true},
+      {"entry into a subfolder", paper_, deep_, true},
+      {"entry up to the root", paper_, root_, true},
+      {"folder into a sibling", docs_, empty_, true},
+      {"folder out to the root", deep_, root_, true},
+      {"entry into its own folder", note_, root_, false},
+      {"folder into itself", docs_, docs_, false},
+      {"folder into its subfolder", docs_, deep_, false},
+      {"the root", root_, docs_, false},
+      {"a placeholder", PlaceholderOf(docs_), empty_, false},
+      {"nothing", 0, docs_, false},
+      {"into an entry", note_, paper_, false},
+      {"into nothing", note_, 0, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CanMoveInto(tree_, c.item, c.folder), c.allowed) << c.what;
+}
+
+TEST_F(MoveTest, TheDestinationIsTheSelectedFolderOrTheFolderOfTheSelection) {
+  EXPECT_EQ(DestinationFolder(tree_, docs_), docs_);
+  EXPECT_EQ(DestinationFolder(tree_, paper_), docs_);
+  EXPECT_EQ(DestinationFolder(tree_, PlaceholderOf(empty_)), empty_);
+  EXPECT_EQ(DestinationFolder(tree_, root_), root_);
+  EXPECT_EQ(DestinationFolder(tree_, 0), root_);
+}
+
+TEST_F(MoveTest, AMovedFolderTakesEverythingAlongIntoSortOrder) {
+  const Item moved = MoveItem(tree_, entries_, docs_, empty_);
+  ASSERT_NE(moved, 0u);
+  EXPECT_EQ(tree_.Outline(root_),
+            "Menu[Empty[Docs[Deep[(new item),(new folder)],paper,(new item),(new folder)],"
+            "(new item),(new folder)],note,(new item),(new folder)]");
+  EXPECT_EQ(tree_.Parent(moved), empty_);
+  EXPECT_EQ(tree_.Value(moved), static_cast<std::intptr_t>(moved));
+  const Item paper = tree_.Children(moved)[1];
+  EXPECT_EQ(entries_.at(paper).command, "print");
+  EXPECT_EQ(entries_.count(paper_), 0u);
+  EXPECT_EQ(tree_.Parent(docs_), 0u) << "the original is gone";
+  EXPECT_FALSE(CanMoveInto(tree_, docs_, root_)) << "an item no longer in the tree stays put";
+}
+
+TEST_F(MoveTest, AMovedEntryKeepsItsRowAndLandsInSortOrder) {
+  const Item moved = MoveItem(tree_, entries_, note_, docs_);
+  EXPECT_EQ(tree_.Outline(docs_), "Docs[Deep[(new item),(new folder)],note,paper,(new item),(new folder)]");
+  EXPECT_EQ(entries_.at(moved).command, "http://example.org/");
+  EXPECT_EQ(entries_.at(moved).kind, 13008);
+  EXPECT_EQ(MoveItem(tree_, entries_, docs_, deep_), 0u);
+  EXPECT_EQ(tree_.Outline(docs_), "Docs[Deep[(new item),(new folder)],note,paper,(new item),(new folder)]");
 }
 
 }  // namespace

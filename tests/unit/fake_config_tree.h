@@ -16,6 +16,7 @@ class FakeConfigTree : public ConfigTree {
   bool HasChildren(Item item) const override { return !At(item).children.empty(); }
   std::string Caption(Item item) const override { return At(item).caption; }
   std::intptr_t Value(Item item) const override { return At(item).value; }
+  Item Parent(Item item) const override { return At(item).parent; }
 
   Item InsertRoot(const std::string& caption) override {
     nodes_.push_back({caption, 0, false, 0, {}});
@@ -45,9 +46,10 @@ class FakeConfigTree : public ConfigTree {
   }
 
   // Removes the item and everything below it from its parent, as the control does.
-  void Delete(Item item) {
+  void Delete(Item item) override {
     std::vector<Item>& siblings = At(At(item).parent).children;
     siblings.erase(std::find(siblings.begin(), siblings.end(), item));
+    At(item).parent = 0;
   }
 
   bool IsBold(Item item) const { return At(item).bold; }

@@ -42,7 +42,7 @@ class SoakMenuModelTest : public TempDirectoryTest {
     const TriggerKeyChoice key = ChoiceForTriggerKey(menu.triggerKey);
     SaveConfigTree(file,
                    TriggerKeyForChoices(key == TriggerKeyChoice::kRightCtrl, key == TriggerKeyChoice::kRightShift,
-                                        key == TriggerKeyChoice::kInsert),
+                                        key == TriggerKeyChoice::kInsert, menu.triggerKey),
                    tree, entries);
     EXPECT_TRUE(file.Commit());
     return ReadBytes(path);

@@ -16,6 +16,7 @@
 #include "menufile/profile_file.h"
 #include "res/resource.h"
 #include "tests/wine/dialog_driver.h"
+#include "tests/wine/menu_watcher.h"
 #include "tests/wine/plugin_fixture.h"
 #include "tests/wine/screenshot.h"
 
@@ -37,7 +38,12 @@ class UserScript {
  public:
   using Action = std::function<void(HWND)>;
 
-  void OnWindow(const char* title, Action action) { steps_.push_back({title, std::move(action)}); }
+  void OnWindow(const char* title, Action action) { steps_.push_back({title, nullptr, std::move(action)}); }
+  // The same once ready holds in that window too, such as the effect of the
+  // keys that the step before sent: input reaches the dialog later.
+  void When(const char* title, std::function<bool(HWND)> ready, Action action) {
+    steps_.push_back({title, std::move(ready), std::move(action)});
+  }
 
   // Runs call, which opens the dialog, until every step has been taken. Out of
   // time, the test fails and every dialog is cancelled, so that call returns.
@@ -56,6 +62,7 @@ class UserScript {
  private:
   struct Step {
     std::string title;
+    std::function<bool(HWND)> ready;
     Action action;
   };
 
@@ -81,6 +88,7 @@ class UserScript {
     // A dialog disabled under a nested one is not where the user acts.
     const HWND window = FindWindowA("#32770", steps_.front().title.c_str());
     if (!window || !IsWindowVisible(window) || !IsWindowEnabled(window)) return;
+    if (steps_.front().ready && !steps_.front().ready(window)) return;
     const Step step = std::move(steps_.front());
     steps_.pop_front();
     step.action(window);
@@ -128,22 +136,77 @@ void Select(HWND dialog, const std::vector<std::string>& path) {
   SelectItem(dialog, path.empty() ? nullptr : Find(dialog, path));
 }
 
-// A real double-click with the mouse on the item's caption. The clicks are
-// queued input: the dialog's loop handles them after the step returns.
-void DoubleClickItem(HWND dialog, const std::vector<std::string>& path) {
+// The middle of an item's caption on the screen.
+POINT ItemPoint(HWND dialog, const std::vector<std::string>& path) {
   RECT r;
   *reinterpret_cast<HTREEITEM*>(&r) = Find(dialog, path);
   SendMessageA(Tree(dialog), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
   POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   ClientToScreen(Tree(dialog), &p);
-  SetCursorPos(p.x, p.y);
-  INPUT clicks[4] = {};
-  const DWORD flags[4] = {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
-  for (int i = 0; i < 4; ++i) {
-    clicks[i].type = INPUT_MOUSE;
-    clicks[i].mi.dwFlags = flags[i];
+  return p;
+}
+
+// Mouse input: each step moves the pointer to a point of the screen, then
+// presses or releases the buttons in flags (0: only moves). The input is
+// queued: the dialog's loop handles it after the step returns.
+void SendMouse(const std::vector<std::pair<POINT, DWORD>>& steps) {
+  std::vector<INPUT> inputs;
+  for (const auto& [point, flags] : steps) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    inputs.push_back(input);
   }
-  SendInput(4, clicks, sizeof(INPUT));
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// A real double-click with the mouse on the item's caption.
+void DoubleClickItem(HWND dialog, const std::vector<std::string>& path) {
+  const POINT p = ItemPoint(dialog, path);
+  SendMouse({{p, MOUSEEVENTF_LEFTDOWN}, {p, MOUSEEVENTF_LEFTUP}, {p, MOUSEEVENTF_LEFTDOWN}, {p, MOUSEEVENTF_LEFTUP}});
+}
+
+// Drags an item with the left button over another, and drops it there unless
+// told to hold it.
+void DragItem(HWND dialog, const std::vector<std::string>& from, const std::vector<std::string>& onto,
+              bool drop = true) {
+  const POINT start = ItemPoint(dialog, from), end = ItemPoint(dialog, onto);
+  std::vector<std::pair<POINT, DWORD>> steps = {{start, MOUSEEVENTF_LEFTDOWN}};
+  for (int i = 1; i <= 4; ++i)
+    steps.push_back({{start.x + (end.x - start.x) * i / 4, start.y + (end.y - start.y) * i / 4}, 0});
+  if (drop) steps.push_back({end, MOUSEEVENTF_LEFTUP});
+  SendMouse(steps);
+}
+
+// Whether keys sent now reach the dialog's tree: the dialog is the active
+// window and the tree has the focus (both follow a closed menu or dialog a
+// moment later), and ready holds too.
+std::function<bool(HWND)> InTree(std::function<bool(HWND)> ready = nullptr) {
+  return [ready](HWND dialog) {
+    return GetForegroundWindow() == dialog && GetFocus() == Tree(dialog) && (!ready || ready(dialog));
+  };
+}
+
+// Whether keys sent now reach the dialog: it is the active window.
+bool Active(HWND dialog) { return GetForegroundWindow() == dialog; }
+
+// A key pressed with a modifier, as two steps of the script: the first takes
+// the step's action and presses the modifier, the second presses the key once
+// the dialog has seen the modifier go down (Wine may otherwise take the key
+// alone).
+void AddChord(UserScript& script, std::function<bool(HWND)> ready, std::function<void(HWND)> act, WORD modifier,
+              WORD key) {
+  script.When(kConfigTitle, InTree(std::move(ready)), [act, modifier](HWND dialog) {
+    act(dialog);
+    INPUT down = Key(modifier, false);
+    SendInput(1, &down, sizeof(INPUT));
+  });
+  script.When(kConfigTitle, [modifier](HWND) { return GetKeyState(modifier) < 0; }, [modifier, key](HWND) {
+    INPUT keys[3] = {Key(key, false), Key(key, true), Key(modifier, true)};
+    SendInput(3, keys, sizeof(INPUT));
+  });
 }
 
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
@@ -156,7 +219,8 @@ std::string CheckedKinds(HWND dialog) {
 
 std::string CheckedKeys(HWND dialog) {
   return std::string(Checked(dialog, IDC_RIGHT_CTRL) ? "ctrl" : "") +
-         (Checked(dialog, IDC_RIGHT_SHIFT) ? "shift" : "") + (Checked(dialog, IDC_INSERT_KEY) ? "ins" : "");
+         (Checked(dialog, IDC_RIGHT_SHIFT) ? "shift" : "") + (Checked(dialog, IDC_INSERT_KEY) ? "ins" : "") +
+         (Checked(dialog, IDC_OTHER_KEY) ? "other" : "");
 }
 
 void SaveDialogScreenshot(HWND dialog, const std::string& name) {
@@ -177,21 +241,13 @@ void CALLBACK CountAndCloseMenu(HWND, UINT, UINT_PTR, DWORD) {
 
 // The number of items in the popup menu that the trigger key opens from the
 // host's text field, or -1 when none opens; the menu is closed again at once.
-int ItemsOfTriggeredMenu(HWND textField) {
+int ItemsOfTriggeredMenu(HWND textField, WORD triggerKey = VK_RCONTROL) {
   g_menuItemsSeen = -1;
   SetForegroundWindow(GetAncestor(textField, GA_ROOT));
   SetFocus(textField);
   PumpMessagesFor(50);
   const UINT_PTR timer = SetTimer(nullptr, 0, 20, CountAndCloseMenu);
-  INPUT keys[2] = {};
-  for (INPUT& key : keys) {
-    key.type = INPUT_KEYBOARD;
-    key.ki.wVk = VK_RCONTROL;
-    key.ki.wScan = static_cast<WORD>(MapVirtualKeyA(VK_RCONTROL, 0));
-    key.ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
-  }
-  keys[1].ki.dwFlags |= KEYEVENTF_KEYUP;
-  SendInput(2, keys, sizeof(INPUT));
+  SendKeys({triggerKey});
   PumpMessagesUntil([] { return g_menuItemsSeen >= 0; }, kTimeoutMs);
   KillTimer(nullptr, timer);
   PumpMessagesFor(100);
@@ -260,9 +316,10 @@ TEST_F(ConfigDialogTest, WithoutFileShowsTheRootWithItsPlaceholdersAndRightCtrl)
   script_.OnWindow(kConfigTitle, [&](HWND dialog) {
     EXPECT_EQ(Outline(dialog), "Menu[*(new item),*(new folder)]");
     EXPECT_FALSE(HasState(Tree(dialog), Find(dialog, {"Menu"}), TVIS_EXPANDED));
-    EXPECT_EQ(Selected(dialog), nullptr);
+    EXPECT_EQ(Selected(dialog), Find(dialog, {"Menu"}));
     EXPECT_EQ(CheckedKeys(dialog), "ctrl");
-    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_OTHER_KEY)));
+    EXPECT_EQ(GetFocus(), Tree(dialog)) << "a keyboard user starts in the tree";
     Click(dialog, IDCANCEL);
   });
   EXPECT_EQ(Configure(), 1);
@@ -292,7 +349,7 @@ TEST_F(ConfigDialogTest, FileLoadsSortedWithItsKeyAndSavesRenumbered) {
     const char* saved;
   };
   for (const Case& c : {Case{45, "ins", "45"}, Case{161, "shift", "161"}, Case{163, "ctrl", "163"},
-                        Case{145, "", "0"}}) {
+                        Case{145, "other", "145"}}) {
     SCOPED_TRACE(c.stored);
     WriteMenu(SampleMenu(c.stored));
     script_.OnWindow(kConfigTitle, [&](HWND dialog) {
@@ -464,6 +521,215 @@ TEST_F(ConfigDialogTest, EditingKeepsOrChangesTheKindAsTheUserChooses) {
     EXPECT_EQ(Stored("folder0", "Type" + std::to_string(k)), entry[2]);
   }
   EXPECT_EQ(Stored("folder1", "Text"), "Attic");
+}
+
+// The controls that Tab visits, from the tree round to it, by id.
+std::vector<int> TabOrder(HWND dialog) {
+  std::vector<int> ids;
+  HWND control = Tree(dialog);
+  do {
+    ids.push_back(GetDlgCtrlID(control));
+    control = GetNextDlgTabItem(dialog, control, FALSE);
+  } while (control && control != Tree(dialog) && ids.size() < 20);
+  return ids;
+}
+
+TEST_F(ConfigDialogTest, HandWrittenTriggerKeySurvivesOkUnlessTheUserChoosesAnother) {
+  WriteMenu("[general]\r\nVirtKey=123\r\nCount=1\r\n[folder0]\r\nCount=1\r\nCapt1=one\r\nCommand1=1\r\n");
+  StartAndWaitForAnswer();
+  struct Case {
+    int chosen;  // 0: none of the three
+    const char* saved;
+  };
+  for (const Case& c : {Case{0, "123"}, Case{IDC_RIGHT_SHIFT, "161"}}) {
+    script_.OnWindow(kConfigTitle, [&](HWND dialog) {
+      EXPECT_EQ(CheckedKeys(dialog), "other");
+      EXPECT_EQ(Text(dialog, IDC_OTHER_KEY), "Other key (F12)");
+      EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_OTHER_KEY)));
+      if (!c.chosen) SaveDialogScreenshot(dialog, "configure-dravlin-other-key");
+      EXPECT_EQ(TabOrder(dialog), (std::vector<int>{IDC_MENU_TREE, IDC_EDIT_ITEM, IDC_REMOVE_ITEM, IDC_RIGHT_CTRL,
+                                                    IDOK, IDCANCEL}));
+      if (c.chosen) {
+        Click(dialog, c.chosen);
+        EXPECT_EQ(CheckedKeys(dialog), "shift");
+      }
+      Click(dialog, IDOK);
+    });
+    Configure();
+    EXPECT_EQ(Stored("general", "VirtKey"), c.saved);
+    if (!c.chosen) EXPECT_EQ(ItemsOfTriggeredMenu(host_.TextField(), VK_F12), 3) << "F12 still opens the menu";
+  }
+}
+
+const char kKeyboardMenu[] =
+    "[general]\r\nCount=3\r\n"
+    "[folder0]\r\nCount=2\r\nCapt1=Home\r\nCommand1=home\r\nCapt2=Stray\r\nCommand2=stray\r\n"
+    "[folder1]\r\nText=Archive\r\nParentID=0\r\n"
+    "[folder2]\r\nText=Links\r\nParentID=0\r\nCount=1\r\nCapt1=site\r\nCommand1=http://s/\r\nType1=13008\r\n";
+
+std::function<bool(HWND)> SelectionIs(std::vector<std::string> path) {
+  return [path](HWND dialog) {
+    const HTREEITEM item = FindItem(dialog, path);
+    return item && item == Selected(dialog);
+  };
+}
+
+std::function<bool(HWND)> Exists(std::vector<std::string> path) {
+  return [path](HWND dialog) { return FindItem(dialog, path) != nullptr; };
+}
+
+TEST_F(ConfigDialogTest, KeyboardAloneCreatesEditsRemovesAndMovesAndOkSavesExactlyThat) {
+  WriteMenu(kKeyboardMenu);
+  script_.When(kConfigTitle, InTree(), [](HWND dialog) {
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{IDC_MENU_TREE, IDC_EDIT_ITEM, IDC_REMOVE_ITEM, IDC_RIGHT_CTRL,
+                                                  IDOK, IDCANCEL}));
+    SendKeys({VK_RETURN});  // on the root it opens the root, and the dialog stays
+  });
+  const auto rootOpen = [](HWND dialog) { return HasState(Tree(dialog), Find(dialog, {"Menu"}), TVIS_EXPANDED); };
+  script_.When(kConfigTitle, InTree(rootOpen), [](HWND) { SendKeys({VK_DOWN, VK_RETURN}); });
+  script_.When(kFolderTitle, Active, [](HWND folder) {
+    EXPECT_EQ(Text(folder, IDC_NAME), "Archive") << "Enter on a folder opens its properties";
+    SendKeys({VK_ESCAPE});
+  });
+  script_.When(kConfigTitle, InTree(SelectionIs({"Menu", "Archive"})), [](HWND) { SendKeys({VK_INSERT}); });
+  script_.When(kEntryTitle, Active, [](HWND entry) {
+    Type(entry, IDC_NAME, "Old news");
+    Type(entry, IDC_COMMAND, "news");
+    SendKeys({VK_RETURN});
+  });
+  // Archive's "(new folder)", two below its new entry.
+  script_.When(kConfigTitle, InTree(SelectionIs({"Menu", "Archive", "Old news"})),
+               [](HWND) { SendKeys({VK_DOWN, VK_DOWN, VK_RETURN}); });
+  script_.When(kFolderTitle, Active, [](HWND folder) {
+    Type(folder, IDC_NAME, "Deep");
+    SendKeys({VK_RETURN});
+  });
+  script_.When(kConfigTitle, InTree(SelectionIs({"Menu", "Archive", "Deep"})), [](HWND dialog) {
+    Select(dialog, {"Menu", "Home"});
+    SendKeys({VK_F2});
+  });
+  script_.When(kEntryTitle, Active, [](HWND entry) {
+    EXPECT_EQ(Text(entry, IDC_COMMAND), "home");
+    Type(entry, IDC_NAME, "House");
+    SendKeys({VK_RETURN});
+  });
+  script_.When(kConfigTitle, InTree(SelectionIs({"Menu", "House"})), [](HWND dialog) {
+    Select(dialog, {"Menu", "Stray"});
+    SendKeys({VK_DELETE});
+  });
+  script_.When(kMessageTitle, Active, [](HWND box) {
+    EXPECT_EQ(Text(box, kMessageTextId), "Delete \"Stray\"?");
+    SendKeys({VK_RETURN});
+  });
+  AddChord(
+      script_, [](HWND dialog) { return !FindItem(dialog, {"Menu", "Stray"}); },
+      [](HWND dialog) { Select(dialog, {"Menu", "House"}); }, VK_CONTROL, 'X');
+  AddChord(
+      script_, [](HWND dialog) { return HasState(Tree(dialog), Find(dialog, {"Menu", "House"}), TVIS_CUT); },
+      [](HWND dialog) { Select(dialog, {"Menu", "Links", "site"}); },  // an entry's folder takes the paste
+      VK_CONTROL, 'V');
+  const auto linksMarked = [](HWND dialog) {
+    return HasState(Tree(dialog), Find(dialog, {"Menu", "Links"}), TVIS_DROPHILITED);
+  };
+  script_.When(kConfigTitle, SelectionIs({"Menu", "Links", "House"}), [](HWND dialog) {
+    DragItem(dialog, {"Menu", "Archive"}, {"Menu", "Links"}, false);
+  });
+  // Esc ends the drag, not the dialog.
+  script_.When(kConfigTitle, InTree(linksMarked), [](HWND) { SendKeys({VK_ESCAPE}); });
+  DWORD releasedAt = 0;
+  script_.When(kConfigTitle, std::not_fn(linksMarked), [&releasedAt](HWND dialog) {
+    SendMouse({{ItemPoint(dialog, {"Menu", "Links"}), MOUSEEVENTF_LEFTUP}});
+    releasedAt = GetTickCount();
+  });
+  // Nothing shows that a release came to nothing: give it the time it takes.
+  script_.When(kConfigTitle, [&releasedAt](HWND) { return GetTickCount() - releasedAt > 500; }, [](HWND dialog) {
+    EXPECT_TRUE(Exists({"Menu", "Archive"})(dialog)) << "a drag ended with Esc drops nothing";
+    DragItem(dialog, {"Menu", "Archive"}, {"Menu", "Links"});
+  });
+  script_.When(kConfigTitle, Exists({"Menu", "Links", "Archive"}), [](HWND dialog) {
+    EXPECT_EQ(Outline(dialog),
+              "Menu[Links[Archive[Deep[*(new item),*(new folder)],Old news,*(new item),*(new folder)],House,site,"
+              "*(new item),*(new folder)],*(new item),*(new folder)]");
+    SetFocus(Tree(dialog));
+    SendKeys({VK_TAB, VK_TAB, VK_TAB, VK_TAB});
+  });
+  script_.When(kConfigTitle, [](HWND dialog) { return GetFocus() == GetDlgItem(dialog, IDOK); },
+               [](HWND) { SendKeys({VK_RETURN}); });
+  EXPECT_EQ(Configure(), 1);
+  // Values beyond a folder's count stay, as the platform's profile functions would leave them.
+  EXPECT_EQ(ReadMenu(),
+            "[general]\r\nCount=4\r\nVirtKey=163\r\n"
+            "[folder0]\r\nCount=0\r\nCapt1=Home\r\nCommand1=home\r\nCapt2=Stray\r\nCommand2=stray\r\n"
+            "Text=Menu\r\nParentID=0\r\n"
+            "[folder1]\r\nText=Links\r\nParentID=0\r\nCapt1=House\r\nCommand1=home\r\nType1=13014\r\n"
+            "Capt2=site\r\nCommand2=http://s/\r\nType2=13008\r\nCount=2\r\n"
+            "[folder2]\r\nText=Archive\r\nParentID=1\r\nCount=1\r\nCapt1=Old news\r\nCommand1=news\r\n"
+            "Type1=13014\r\n"
+            "[folder3]\r\nText=Deep\r\nParentID=2\r\nCount=0\r\n");
+}
+
+// "~" marks a grayed item, "-" a separator: "New &entry\tIns,~&Paste\tCtrl+V".
+std::string DescribeMenu(HMENU menu) {
+  std::string text;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    char caption[64] = "";
+    GetMenuStringA(menu, static_cast<UINT>(i), caption, sizeof caption, MF_BYPOSITION);
+    const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    const std::string item = state & MF_SEPARATOR ? "-" : (state & MF_GRAYED ? "~" : "") + std::string(caption);
+    text += (i ? "," : "") + item;
+  }
+  return text;
+}
+
+TEST_F(ConfigDialogTest, ShortcutMenuByRightClickShiftF10AndTheMenuKey) {
+  WriteMenu(kKeyboardMenu);
+  const std::string all = "New &entry\tIns,New &folder,-,&Edit\tF2,&Remove\tDel,-,Cu&t\tCtrl+X,";
+  struct Way {
+    const char* name;
+    std::vector<std::string> select;  // empty: the right-click selects
+    WORD modifier, key;                 // no key: a right-click on Home
+    std::vector<std::string> selected;
+    std::string menu;
+    WORD choice;
+  };
+  const Way ways[] = {
+      {"right-click", {}, 0, 0, {"Menu", "Home"}, all + "~&Paste\tCtrl+V", 'T'},
+      {"Shift+F10", {"Menu", "(new item)"}, VK_SHIFT, VK_F10, {"Menu", "(new item)"},
+       "New &entry\tIns,New &folder,-,~&Edit\tF2,~&Remove\tDel,-,~Cu&t\tCtrl+X,~&Paste\tCtrl+V", VK_ESCAPE},
+      {"menu key", {"Menu", "Links"}, 0, VK_APPS, {"Menu", "Links"}, all + "&Paste\tCtrl+V", 'P'},
+  };
+  script_.OnWindow(kConfigTitle, [](HWND dialog) { Select(dialog, {"Menu", "Stray"}); });
+  for (const Way& way : ways) {
+    const auto closed = [](HWND) { return !VisibleMenuWindow(); };
+    const auto select = [&way](HWND dialog) {
+      if (!way.select.empty()) Select(dialog, way.select);
+    };
+    if (way.modifier) {
+      AddChord(script_, closed, select, way.modifier, way.key);
+    } else {
+      script_.When(kConfigTitle, InTree(closed), [&way, select](HWND dialog) {
+        select(dialog);
+        if (way.key) return SendKeys({way.key});
+        const POINT p = ItemPoint(dialog, {"Menu", "Home"});
+        SendMouse({{p, MOUSEEVENTF_RIGHTDOWN}, {p, MOUSEEVENTF_RIGHTUP}});
+      });
+    }
+    script_.When(kConfigTitle, [](HWND) { return VisibleMenuWindow() != nullptr; }, [&way](HWND dialog) {
+      EXPECT_EQ(DescribeMenu(reinterpret_cast<HMENU>(SendMessageA(VisibleMenuWindow(), MN_GETHMENU, 0, 0))), way.menu)
+          << way.name;
+      EXPECT_TRUE(SelectionIs(way.selected)(dialog)) << way.name;
+      SendKeys({way.choice});
+    });
+  }
+  script_.When(kConfigTitle, Exists({"Menu", "Links", "Home"}), [](HWND dialog) {
+    EXPECT_EQ(VisibleMenuWindow(), nullptr) << "the menu key opened one menu";
+    EXPECT_EQ(Outline(dialog),
+              "Menu[Archive[*(new item),*(new folder)],Links[Home,site,*(new item),*(new folder)],Stray,"
+              "*(new item),*(new folder)]");
+    Click(dialog, IDCANCEL);
+  });
+  Configure();
+  EXPECT_EQ(ReadMenu(), kKeyboardMenu) << "Cancel discards moves";
 }
 
 TEST_F(ConfigDialogTest, RemoveAsksWithTheCaptionAndTakesTheWholeFolder) {

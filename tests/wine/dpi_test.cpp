@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/wine/dialog_driver.h"
 #include "tests/wine/menu_watcher.h"
 #include "tests/wine/plugin_fixture.h"
 #include "tests/wine/screenshot.h"
@@ -212,6 +213,33 @@ TEST_F(DISABLED_DpiChild, ScreenshotsOfTheMenuAndTheDialogs) {
     EXPECT_TRUE(SaveWindowScreenshot(dialog, Name(name)));
     DestroyWindow(dialog);
   }
+}
+
+TEST_F(DpiChild, ScreenshotOfTheLoadedDialogWithItsShortcutMenu) {
+  HWND dialog = nullptr;
+  bool saved = false;
+  const Steps steps({
+      {[&] { return (dialog = ShownDialog(kConfigTitle)) != nullptr; },
+       [&] {
+         for (const HTREEITEM folder : {FindItem(dialog, {"Menu"}), FindItem(dialog, {"Menu", "Greetings"})})
+           SendMessageA(Tree(dialog), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(folder));
+         SelectItem(dialog, FindItem(dialog, {"Menu", "Home page"}));
+         SendKeys({VK_APPS});
+       }},
+      {[] { return VisibleMenuWindow() != nullptr; },
+       [&] {
+         RECT area, menu;
+         GetWindowRect(dialog, &area);
+         GetWindowRect(VisibleMenuWindow(), &menu);
+         UnionRect(&area, &area, &menu);
+         saved = SaveScreenshot(area, Name("configure-dravlin-shortcut-menu"));
+         SendKeys({VK_ESCAPE});
+       }},
+      {[&] { return !VisibleMenuWindow(); }, [&] { Click(dialog, IDCANCEL); }},
+  });
+  EXPECT_EQ(host_.CallConfigure(), 1);
+  EXPECT_EQ(steps.Taken(), 3u);
+  EXPECT_TRUE(saved);
 }
 
 // Runs the checks above in a child process at each resolution, then puts the
