@@ -103,7 +103,8 @@ LRESULT CALLBACK WatchOwner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     g_run.shown = Now();
     const HWND dialog = reinterpret_cast<HWND>(lParam);
     g_run.ok = Now();
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    // Clicked as a user clicks it: OK with the focus still on the tree acts on the tree's item.
+    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     return 0;
   }
   return CallWindowProcA(g_run.hostProcedure, hwnd, message, wParam, lParam);
