@@ -215,7 +215,7 @@ TEST_F(DISABLED_DpiChild, ScreenshotsOfTheMenuAndTheDialogs) {
   }
 }
 
-TEST_F(DpiChild, ScreenshotOfTheLoadedDialogWithItsShortcutMenu) {
+TEST_F(DISABLED_DpiChild, ScreenshotOfTheLoadedDialogWithItsShortcutMenu) {
   HWND dialog = nullptr;
   bool saved = false;
   const Steps steps({
