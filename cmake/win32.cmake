@@ -30,6 +30,7 @@ add_library(dravlin SHARED
   config/property_dialogs_win32.cpp
   config/config_dialog_win32.cpp
   popup/popup_menu_win32.cpp
+  popup/finder_window_win32.cpp
   plugin/dravlin.def
   res/dravlin.rc
   res/dialogs.rc
