@@ -1,9 +1,6 @@
 // The popup menu as a user meets it: real keystrokes into the simulator's text
 // field, the real menu window, choices made with the keyboard, and what reaches
 // the host client and the shell.
-#include <windows.h>
-#include <commctrl.h>
-
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -500,29 +497,6 @@ TEST_F(ShellPopupTest, WebSiteAndEmailEntriesReachTheShell) {
   EXPECT_EQ(ReceivedAfterStart(), "");
 }
 
-// The finder, opened from the menu; the tests act inside its loop from a timer.
-HWND Finder() {
-  const HWND finder = FindWindowA("DravlinFinder", nullptr);
-  return finder && IsWindowVisible(finder) ? finder : nullptr;
-}
-HWND FinderEdit() { return FindWindowExA(Finder(), nullptr, "Edit", nullptr); }
-HWND FinderList() { return FindWindowExA(Finder(), nullptr, WC_LISTVIEWA, nullptr); }
-
-std::vector<std::string> FinderRows(int column = 0) {
-  std::vector<std::string> rows;
-  for (int i = 0; i < ListView_GetItemCount(FinderList()); ++i) {
-    char text[128] = "";
-    ListView_GetItemText(FinderList(), i, column, text, sizeof text);
-    rows.push_back(text);
-  }
-  return rows;
-}
-
-void PressCtrlF() {
-  INPUT keys[] = {Key(VK_CONTROL, false), Key('F', false), Key('F', true), Key(VK_CONTROL, true)};
-  SendInput(4, keys, sizeof(INPUT));
-}
-
 // A test whose keys went astray fails instead of waiting in the finder forever.
 bool g_finderTimedOut = false;
 void CALLBACK EscapeFinder(HWND, UINT, UINT_PTR, DWORD) {
@@ -563,7 +537,7 @@ class FinderTest : public ShellPopupTest {
     MenuWatcher watcher;
     watcher.whileOpen = [&](int tick) {
       if (tick == 1) SendKeys(menuKeys);
-      if (tick == 5 && ctrlF) PressCtrlF();
+      if (tick == 5 && ctrlF) SendWithCtrl('F');
     };
     steps.insert(steps.begin(), {[] { return Finder() != nullptr; }, [&] { GetWindowRect(Finder(), &finderRect_); }});
     const std::size_t count = steps.size();
