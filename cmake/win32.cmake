@@ -59,6 +59,7 @@ add_executable(dravlin_soak
   tools/soak/soak.cpp
   tools/soak/link_steps.cpp
   tools/soak/menu_steps.cpp
+  tools/soak/finder_steps.cpp
   tools/soak/dialog_steps.cpp
   tools/soak/file_steps.cpp
   tools/soak/menu_model.cpp

@@ -1,5 +1,7 @@
 // Steps of the user and the host client around the popup menu: the trigger
 // key, choices with the keyboard, and the host acting while the menu is open.
+#include <algorithm>
+
 #include "hostlink/host_link.h"
 #include "tests/wine/menu_watcher.h"
 #include "tools/soak/soak.h"
@@ -14,9 +16,10 @@ std::vector<WORD> Downs(std::size_t count, WORD last) {
 }
 
 // The presses of Down that select the root item at index: the first selects
-// item 0, and the separator before "(cancel)" is passed over.
+// item 0, and separators are passed over.
 std::size_t DownsTo(const std::vector<PlannedItem>& root, std::size_t index) {
-  return root[index].type == PlannedItem::Type::Cancel ? index : index + 1;
+  return static_cast<std::size_t>(std::count_if(root.begin(), root.begin() + static_cast<std::ptrdiff_t>(index) + 1,
+                                                [](const PlannedItem& item) { return item.type != PlannedItem::Type::Separator; }));
 }
 
 }  // namespace
@@ -37,7 +40,8 @@ Soak::MenuChoice Soak::DrawChoice(const MenuTables& tables, bool rootOnly) {
     const PlannedItem& item = root[index];
     MenuChoice choice;
     choice.description = "item " + std::to_string(index + 1) + " of " + std::to_string(root.size());
-    if (item.type == PlannedItem::Type::Separator) continue;
+    // The Find item's finder has steps of its own.
+    if (item.type == PlannedItem::Type::Separator || item.type == PlannedItem::Type::Find) continue;
     if (item.type != PlannedItem::Type::Folder) {
       choice.first = Downs(DownsTo(root, index), VK_RETURN);
       choice.action = ActionForCommand(tables, item.commandId, item.itemData);

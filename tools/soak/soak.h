@@ -149,6 +149,16 @@ class Soak {
   void ExpectAction(PluginCopy& copy, const EntryAction& action, const std::string& received,
                     const std::string& shellLog);
 
+  // The finder (finder_steps.cpp).
+  void ChooseInFinder(PluginCopy& copy);
+  void CloseLinkInFinder(PluginCopy& copy);
+  void UnloadInFinder(PluginCopy& copy);
+  void InitInFinder(PluginCopy& copy);
+  void NewFileInFinder(PluginCopy& copy);
+  void ActInFinder(PluginCopy& copy, const std::string& what, const std::function<void()>& act);
+  // Opens the menu, presses Ctrl+F in it and takes the steps in the finder.
+  void InFinder(PluginCopy& copy, const MenuTables& tables, std::vector<Steps::Step> then);
+
   // The configuration dialog (dialog_steps.cpp).
   void EditAndOk(PluginCopy& copy);
   void EditAndCancel(PluginCopy& copy);
