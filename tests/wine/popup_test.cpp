@@ -690,6 +690,47 @@ TEST_F(FinderTest, HostActingWhileTheFinderIsOpen) {
   EXPECT_EQ(FindWindowA("DravlinFinder", nullptr), nullptr);
 }
 
+// Under code page 932 a double-byte character's second byte may be an ASCII
+// letter: "\x83\x41" and "\x83\x61" are katakana with "A" and "a" in them.
+const char kCodePageVariable[] = "DRAVLIN_TEST_CP932";
+const char kDoubleByteMenu[] =
+    "[folder0]\r\nCount=3\r\nCapt1=\x83\x41\x83\x61\r\nCommand1=kana\r\nCapt2=Apple\r\nCommand2=apple\r\n"
+    "Capt3=\x83\x41 and b\r\nCommand3=kana and b\r\n";
+
+class CodePageChild : public FinderTest {
+ protected:
+  void SetUp() override {
+    // The test list runs it in a Japanese locale of its own (see CMakeLists.txt).
+    if (!GetEnvironmentVariableA(kCodePageVariable, nullptr, 0)) GTEST_SKIP() << "runs in a process of its own";
+    ASSERT_EQ(GetACP(), 932u);
+    FinderTest::SetUp();
+    RebuildFrom(kDoubleByteMenu);
+  }
+};
+
+TEST_F(CodePageChild, DoubleByteCaptionsMatchWhole) {
+  const struct {
+    const char* typed;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {"a", {"Apple", "\x83\x41 and b"}},
+      {"A B", {"\x83\x41 and b"}},
+      {"\x83\x61", {"\x83\x41\x83\x61"}},
+      {"\x83\x41", {"\x83\x41\x83\x61", "\x83\x41 and b"}},
+  };
+  std::vector<std::vector<std::string>> seen;
+  const std::string sent = InFinder({}, {Act([&] {
+                                       for (const auto& c : cases) {
+                                         SetWindowTextA(FinderEdit(), c.typed);
+                                         seen.push_back(FinderRows());
+                                       }
+                                       SendKeys({VK_RETURN});
+                                     })});
+  ASSERT_EQ(seen.size(), std::size(cases));
+  for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], cases[i].rows) << i;
+  EXPECT_EQ(Printable(sent), Printable(EncodeWireMessage(5, "kana"))) << "the first row of the last text";
+}
+
 TEST_F(PopupTest, ScreenshotOfTheMenuWithASubmenu) {
   MenuWatcher watcher;
   bool saved = false;
