@@ -581,6 +581,18 @@ TEST_F(FinderTest, CtrlFInASubmenuOpensItWhereTheMenuWasAndEscapeSendsNothing) {
   EXPECT_EQ(ShellLog(), "");
 }
 
+TEST_F(FinderTest, OpenedNearTheScreensCornerItStaysOnTheScreen) {
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  SetWindowPos(host_.MainWindow(), nullptr, width - 150, height - 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  FocusTextField();
+  InFinder({}, {Act([] { SendKeys({VK_ESCAPE}); })});
+  EXPECT_GT(finderRect_.right - finderRect_.left, 0);
+  EXPECT_GE(finderRect_.left, 0);
+  EXPECT_GE(finderRect_.top, 0);
+  EXPECT_LE(finderRect_.right, width);
+  EXPECT_LE(finderRect_.bottom, height);
+}
+
 TEST_F(FinderTest, TypedWordsNarrowTheList) {
   const std::vector<std::string> all = {"Say hello", "Home page", "Mail us", "Good morning", "Hello, Sir"};
   const struct {
