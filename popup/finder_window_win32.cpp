@@ -176,9 +176,21 @@ LRESULT FinderWindow::OnNotify(NMHDR* header) {
   switch (header->code) {
     case LVN_GETDISPINFOA: OnGetDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(header)); break;
     case NM_DBLCLK: Choose(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem); break;
+    case NM_CUSTOMDRAW: return OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     default: break;
   }
   return 0;
+}
+
+LRESULT FinderWindow::OnCustomDraw(NMLVCUSTOMDRAW& request) {
+  if (request.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+  if (request.nmcd.dwDrawStage != CDDS_ITEMPREPAINT || !(request.nmcd.uItemState & CDIS_SELECTED)) return CDRF_DODEFAULT;
+  // The focus stays in the edit box, where a list draws its selection pale:
+  // the row Enter runs is drawn as if the list had the focus.
+  request.nmcd.uItemState &= ~CDIS_SELECTED;
+  request.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+  request.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+  return CDRF_DODEFAULT;
 }
 
 bool FinderWindow::OnEditKey(const MSG& message) {

@@ -40,6 +40,7 @@ class FinderWindow : public Window {
   LRESULT OnActivate(WPARAM wParam);
   LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
   LRESULT OnNotify(NMHDR* header);
+  LRESULT OnCustomDraw(NMLVCUSTOMDRAW& request);
   // A key pressed in the edit box that the finder takes instead: the keys
   // that move the list's selection, Enter and Escape.
   bool OnEditKey(const MSG& message);

@@ -226,6 +226,7 @@ TEST_F(DpiChild, FinderGrowsWithTheTextAndItsScreenshot) {
   RECT finder = {};
   int iconSize = 0, rowHeight = 0;
   bool saved = false;
+  int ticks = 0;
   Steps steps({{[] { return Finder() != nullptr; },
                 [&] {
                   GetWindowRect(Finder(), &finder);
@@ -234,11 +235,16 @@ TEST_F(DpiChild, FinderGrowsWithTheTextAndItsScreenshot) {
                   RECT row = {LVIR_BOUNDS};
                   SendMessageA(FinderList(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
                   rowHeight = row.bottom - row.top;
+                  SendKeys({'E'});
+                }},
+               // Once its loop has shown what it painted.
+               {[&] { return ++ticks > 10; },
+                [&] {
                   saved = SaveWindowScreenshot(Finder(), Name("finder"));
                   SendKeys({VK_ESCAPE});
                 }}});
   SendKeys({VK_RCONTROL});
-  WaitFor([&] { return steps.Taken() == 1 && !Finder(); });
+  WaitFor([&] { return steps.Taken() == 2 && !Finder(); });
   EXPECT_TRUE(saved);
   EXPECT_EQ(finder.right - finder.left, Scaled(420, dpi_));
   EXPECT_EQ(iconSize, Scaled(16, dpi_));
