@@ -5,20 +5,29 @@
 // same menus built from the file read value by value through
 // GetPrivateProfileStringA in the reading procedure's order.
 //
+// The finder: its opening (the index of every entry, the window made, filled
+// and painted) and its work per keystroke (the list narrowed and painted
+// again), next to one walk of the menu tables.
+//
 // The hook: the time of an ordinary keystroke typed into the host client
 // simulator's text field with the plug-in loaded but not started, started
 // (keyboard hook installed, menu built) and unloaded. The difference is what
 // the hook adds to every keystroke that does not open the menu.
 #include "tools/host_simulator.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/bench_menu_win32.h"
+#include "popup/finder_window_win32.h"
 #include "popup/menu_tables.h"
 #include "popup/popup_menu_win32.h"
+#include "win/module.h"
 
 namespace dravlin::bench {
 namespace {
@@ -112,19 +121,102 @@ void BuildBench() {
   RemoveBenchDirectory(directory);
 }
 
-// ---------------------------------------------------------------------------
-// Keystrokes
-
-constexpr int kRounds = 5;
-constexpr int kKeystrokesPerPhase = 200;
-constexpr DWORD kKeystrokeTimeoutMs = 2000;
-
 std::string ProgramDirectory() {
   char path[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string directory = path;
   return directory.substr(0, directory.find_last_of("\\/") + 1);
 }
+
+// ---------------------------------------------------------------------------
+// The finder
+
+constexpr int kFinderSizes[] = {1000, 10000};
+// Typed one character at a time, then taken back: from every entry down to
+// one and up again.
+const char* const kTypedTexts[] = {"e", "en", "ent", "entr", "entry", "entry ", "entry 9", "entry 99",
+                                   "entry 999", "entry 99", "entry 9", "entry ", "entry"};
+
+// Touches every caption of the tables once, as any use of the whole menu must.
+std::size_t WalkTables(const MenuTables& tables) {
+  std::size_t characters = 0;
+  for (const auto& menu : tables.menus)
+    for (const PlannedItem& item : menu)
+      if (item.type != PlannedItem::Type::Separator) characters += tables.items[item.itemData].caption.size();
+  return characters;
+}
+
+HWND FinderEdit(const FinderWindow& finder) { return FindWindowExA(finder.Handle(), nullptr, "Edit", nullptr); }
+HWND FinderList(const FinderWindow& finder) { return FindWindowExA(finder.Handle(), nullptr, WC_LISTVIEWA, nullptr); }
+
+void FinderRow(const MenuTables& tables, HFONT font, int dpi) {
+  std::size_t walked = 0;
+  const double walk = MedianSeconds([&] { walked = WalkTables(tables); });
+  const CodePageRules rules = AnsiCodePageRules();
+  std::unique_ptr<FinderIndex> index;
+  std::unique_ptr<FinderWindow> finder;
+  int listed = 0;
+  const double opening = MedianSeconds(
+      [&] {
+        index = std::make_unique<FinderIndex>(tables, rules);
+        finder = std::make_unique<FinderWindow>(*index, font, dpi);
+        finder->Open(nullptr, POINT{100, 100});
+        UpdateWindow(finder->Handle());
+        listed = ListView_GetItemCount(FinderList(*finder));
+      },
+      [&] {
+        finder.reset();
+        index.reset();
+      });
+  const double indexing = MedianSeconds([&] { FinderIndex(tables, rules); });
+  double matching = 0, keystroke = 0;
+  std::vector<double> matchingTimes, keystrokeTimes;
+  for (const char* typed : kTypedTexts) {
+    matchingTimes.push_back(MedianSeconds([&] { index->Matching(typed); }));
+    keystrokeTimes.push_back(MedianSeconds([&] {
+      SetWindowTextA(FinderEdit(*finder), typed);
+      UpdateWindow(FinderList(*finder));
+    }));
+  }
+  for (std::size_t i = 0; i < keystrokeTimes.size(); ++i) {
+    matching = std::max(matching, matchingTimes[i]);
+    keystroke = std::max(keystroke, keystrokeTimes[i]);
+  }
+  std::sort(keystrokeTimes.begin(), keystrokeTimes.end());
+  const bool right = walked > 0 && listed == static_cast<int>(tables.commands.size());
+  std::printf("%8zu  %12s  %12s  %12s  %14s %14s %16s  %s\n", tables.commands.size(), FormatSeconds(walk).c_str(),
+              FormatSeconds(opening).c_str(), FormatSeconds(indexing).c_str(), FormatSeconds(keystrokeTimes[keystrokeTimes.size() / 2]).c_str(),
+              FormatSeconds(keystroke).c_str(), FormatSeconds(matching).c_str(), right ? "yes" : "NO");
+  std::fflush(stdout);
+}
+
+void FinderBench() {
+  // The icons are the plug-in's; its windows' classes name it too.
+  const HMODULE plugin = LoadLibraryA((ProgramDirectory() + "dravlin.dll").c_str());
+  SetModuleInstance(plugin ? plugin : GetModuleHandleA(nullptr));
+  const int dpi = ScreenDpi();
+  LOGFONTA logFont = {};
+  logFont.lfHeight = -(dpi * 85 / 720);
+  lstrcpynA(logFont.lfFaceName, "Tahoma", LF_FACESIZE);
+  const FontHandle font(CreateFontIndirectA(&logFont));
+  std::printf(
+      "\nThe finder: opening it (index of the entries, window made, filled and painted) and a\n"
+      "keystroke (the list narrowed to the typed text and painted again; %zu texts from \"e\", which\n"
+      "every entry holds, to one entry and back), medians of repeats, next to one walk of the menu\n"
+      "tables. 'narrowing': the slowest typed text's share spent matching captions. 'all': every\n"
+      "entry listed at opening.\n\n",
+      std::size(kTypedTexts));
+  std::printf("%8s  %12s  %12s  %12s  %14s %14s %16s  %s\n", "entries", "table walk", "opening", "of it index", "keystroke",
+              "slowest key", "narrowing", "all");
+  for (int size : kFinderSizes) FinderRow(PlanMenuTables(BenchMenu(size)), font.Get(), dpi);
+}
+
+// ---------------------------------------------------------------------------
+// Keystrokes
+
+constexpr int kRounds = 5;
+constexpr int kKeystrokesPerPhase = 200;
+constexpr DWORD kKeystrokeTimeoutMs = 2000;
 
 void SendKey(WORD key, bool up) {
   INPUT input = {};
@@ -288,7 +380,11 @@ bool KeystrokeBench() {
 }  // namespace
 }  // namespace dravlin::bench
 
-int main() {
-  dravlin::bench::BuildBench();
+int main(int argc, char** argv) {
+  // "finder" runs the finder's part alone.
+  const bool finderOnly = argc > 1 && std::string(argv[1]) == "finder";
+  if (!finderOnly) dravlin::bench::BuildBench();
+  dravlin::bench::FinderBench();
+  if (finderOnly) return 0;
   return dravlin::bench::KeystrokeBench() ? 0 : 1;
 }

@@ -30,6 +30,7 @@ add_library(dravlin SHARED
   config/property_dialogs_win32.cpp
   config/config_dialog_win32.cpp
   popup/popup_menu_win32.cpp
+  popup/finder_window_win32.cpp
   plugin/dravlin.def
   res/dravlin.rc
   res/dialogs.rc
@@ -58,6 +59,7 @@ add_executable(dravlin_soak
   tools/soak/soak.cpp
   tools/soak/link_steps.cpp
   tools/soak/menu_steps.cpp
+  tools/soak/finder_steps.cpp
   tools/soak/dialog_steps.cpp
   tools/soak/file_steps.cpp
   tools/soak/menu_model.cpp

@@ -178,6 +178,8 @@ PluginWindow::NestedLoop::~NestedLoop() {
 }
 
 void PluginWindow::Defer(Request request) {
+  // The finder lists the tables a rebuild replaces, and a stop ends them.
+  if (finder_) finder_->Close();
   // Asked twice in a row, a request is still carried out once.
   if (deferred_.empty() || deferred_.back() != request) deferred_.push_back(request);
 }
@@ -207,6 +209,7 @@ LRESULT PluginWindow::OnDeferredRequests() {
 }
 
 LRESULT PluginWindow::OnDestroy() {
+  if (finder_) finder_->Close();
   if (Application().MainWindow() == this) Application().SetMainWindow(nullptr);
   return 0;
 }
@@ -301,11 +304,17 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   // Most keystrokes are repeats and releases: they are settled before any of
   // the window system's queries, which cost the host's thread on every key.
   if (!IsFirstKeyDown(flags)) return;
+  // Wine's menu loop tells the owner nothing of Ctrl+F: only this hook sees it.
+  if (menuOpen_ && virtualKey == 'F' && (GetKeyState(VK_CONTROL) & 0x8000)) {
+    PostMessageA(Handle(), WM_COMMAND, kFindCommandId, 0);
+    EndMenu();
+    return;
+  }
   // Wine's menu loop sees the trigger's key-down again, and after the menu
   // the held key's repeats arrive unflagged; one press opens one menu, and
   // never a menu inside the open one, as on Windows. A window that lost its
   // hook while the next hook ran is on its way out.
-  if (menuOpen_ || (isTriggerKey && triggerPressServed_) || !RootMenu() || !hook_.Get()) return;
+  if (menuOpen_ || finder_ || (isTriggerKey && triggerPressServed_) || !RootMenu() || !hook_.Get()) return;
   const auto at = TriggerMenuPoint(hostWindow_, TriggerKey(), virtualKey, keystrokeFlags);
   if (!at) return;
   triggerPressServed_ = isTriggerKey;
@@ -317,6 +326,7 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   // window went while the menu was open.
   NestedLoop loop(this);
   menuOpen_ = true;
+  menuPoint_ = {at->x, at->y};
   TrackPopupMenu(RootMenu(), 0, at->x, at->y, 0, Handle(), nullptr);
   menuOpen_ = false;
 }
@@ -335,6 +345,12 @@ LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
   const ModulePin pin;
   NestedLoop loop(this);
   const unsigned commandId = LOWORD(wParam);
+  if (commandId == kFindCommandId) OpenFinder();
+  else RunCommand(commandId);
+  return DefaultProcessing(WM_COMMAND, wParam, lParam);
+}
+
+void PluginWindow::RunCommand(unsigned commandId) {
   MENUITEMINFOA item = {};
   item.cbSize = sizeof item;
   item.fMask = MIIM_DATA;
@@ -345,7 +361,28 @@ LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
     if (action.type == EntryAction::Type::OpenWithShell)
       ShellExecuteA(hostWindow_, nullptr, action.text.c_str(), nullptr, nullptr, SW_SHOW);
   }
-  return DefaultProcessing(WM_COMMAND, wParam, lParam);
+}
+
+void PluginWindow::OpenFinder() {
+  // A rebuild or stop asked while the menu was open comes first: the finder
+  // then lists the new tables, or nothing at all.
+  if (!deferred_.empty()) {
+    PostMessageA(Handle(), WM_COMMAND, kFindCommandId, 0);
+    return;
+  }
+  if (finder_ || !Handle()) return;
+  const HWND textField = GetFocus();
+  const FinderIndex index(tables_, AnsiCodePageRules());
+  FinderWindow finder(index, menuFont_.Get(), dpi_);
+  if (!finder.Open(hostWindow_, menuPoint_)) return;
+  finder_ = &finder;
+  const unsigned chosen = finder.RunUntilClosed();
+  finder_ = nullptr;
+  // A click in another program keeps the focus there.
+  if (IsWindow(textField) && GetForegroundWindow() == GetAncestor(textField, GA_ROOT)) SetFocus(textField);
+  // Closed by a stop or a rebuild, the finder chose nothing; the tables are
+  // still those it listed.
+  if (chosen) RunCommand(chosen);
 }
 
 }  // namespace dravlin

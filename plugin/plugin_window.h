@@ -10,6 +10,7 @@
 
 #include "hostlink/host_link_win32.h"
 #include "menufile/profile_file.h"
+#include "popup/finder_window_win32.h"
 #include "popup/menu_tables.h"
 #include "popup/popup_menu_win32.h"
 #include "win/handles.h"
@@ -106,8 +107,14 @@ class PluginWindow : public Window {
   bool OpeningKeyHeld() const;
   LRESULT OnMeasureItem(MEASUREITEMSTRUCT* request);
   LRESULT OnDrawItem(const DRAWITEMSTRUCT* request);
-  // Carries out a chosen menu entry, then the default command processing.
+  // Carries out a chosen menu entry or opens the finder, then the default
+  // command processing.
   LRESULT HandleMenuCommand(WPARAM wParam, LPARAM lParam);
+  // Does what choosing the entry of this command id in the menu does.
+  void RunCommand(unsigned commandId);
+  // Runs the finder where the menu last opened, then the entry chosen in it;
+  // the focus goes back to the text field the menu was opened from.
+  void OpenFinder();
 
   int dpi_ = 0;  // the resolution the menus and the font were made for
   FontHandle menuFont_;
@@ -124,6 +131,8 @@ class PluginWindow : public Window {
   // unless another was pressed while the trigger was down), each until the
   // hook sees it released; 0 once it has.
   std::array<int, 2> heldOpeningKeys_ = {};
+  POINT menuPoint_ = {};             // where the menu last opened
+  FinderWindow* finder_ = nullptr;   // while the finder's loop runs
   int nestedLoops_ = 0;              // NestedLoop objects on the stack
   std::vector<Request> deferred_;    // asked for while a nested loop ran
   std::optional<ProfileFile> committed_;  // what a deferred rebuild is to show, if not the file

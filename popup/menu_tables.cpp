@@ -6,6 +6,7 @@
 namespace dravlin {
 
 const char kCancelCaption[] = "(cancel)";
+const char kFindCaption[] = "Find...\tCtrl+F";
 
 namespace {
 
@@ -40,7 +41,8 @@ MenuTables PlanMenuTables(const MenuDefinition& definition) {
 
   unsigned nextId = kFirstEntryCommandId;
   for (std::size_t i = 0; i < std::min(folders, definition.folders.size()); ++i) {
-    const std::size_t room = i == 0 ? kMaxMenuItems - 2 : kMaxMenuItems;
+    // The root keeps room for its Find item and two separators and cancel.
+    const std::size_t room = i == 0 ? kMaxMenuItems - 4 : kMaxMenuItems;
     for (const MenuEntry& entry : definition.folders[i].entries) {
       if (tables.menus[i].size() >= room) break;
       PlannedItem item;
@@ -54,6 +56,14 @@ MenuTables PlanMenuTables(const MenuDefinition& definition) {
 
   PlannedItem separator;
   separator.type = PlannedItem::Type::Separator;
+  if (tables.commands.size() > kFindItemThreshold) {
+    PlannedItem find;
+    find.type = PlannedItem::Type::Find;
+    find.commandId = kFindCommandId;
+    find.itemData = tables.items.size();
+    tables.menus[0].insert(tables.menus[0].begin(), {find, separator});
+    tables.items.push_back({kFindCaption, kFindKind});
+  }
   PlannedItem cancel;
   cancel.type = PlannedItem::Type::Cancel;
   cancel.commandId = kCancelCommandId;

@@ -16,6 +16,12 @@ constexpr unsigned kFirstEntryCommandId = 201;
 constexpr int kFolderKind = 13009;
 constexpr int kCancelKind = 13012;
 extern const char kCancelCaption[];
+// The root's item that opens the finder, shown where the menu holds more
+// entries than kFindItemThreshold: below that, walking the folders is quicker.
+constexpr unsigned kFindCommandId = 199;
+constexpr int kFindKind = 13016;
+constexpr std::size_t kFindItemThreshold = 40;
+extern const char kFindCaption[];
 
 // What the popup shows of a large definition. Each folder's menu is a
 // window-system object, of which a process may hold 10,000, the host's own
@@ -29,7 +35,7 @@ constexpr std::size_t kMaxMenuItems = 4096;
 constexpr std::size_t kMaxPopupMenus = 24;
 constexpr std::size_t kMaxMenuItems = 48;
 #endif
-static_assert(kMaxPopupMenus - 1 + 2 <= kMaxMenuItems, "the root's folders, separator and cancel fit");
+static_assert(kMaxPopupMenus - 1 + 4 <= kMaxMenuItems, "the root's folders, Find, two separators and cancel fit");
 
 // One owner-drawn item. The data of its menu item points at a record that
 // holds the position of this one in the item table.
@@ -40,10 +46,10 @@ struct ItemRecord {
 
 // One item of a popup menu, in the order items are appended.
 struct PlannedItem {
-  enum class Type { Folder, Entry, Separator, Cancel };
+  enum class Type { Folder, Entry, Separator, Cancel, Find };
   Type type = Type::Entry;
   std::size_t submenu = 0;    // Folder: the folder whose menu it opens
-  unsigned commandId = 0;     // Entry and Cancel
+  unsigned commandId = 0;     // Entry, Cancel and Find
   std::size_t itemData = 0;   // every type but Separator: the item table position
 };
 
@@ -55,9 +61,11 @@ struct MenuTables {
 };
 
 // Plans every menu: each folder shows its subfolders in folder order, then its
-// entries; the root ends with a separator and "(cancel)". Entries take command
-// ids from 201 in folder order, then entry order. Folders beyond the first
-// kMaxPopupMenus, and entries beyond a menu's kMaxMenuItems, are not shown.
+// entries; the root ends with a separator and "(cancel)", and begins with the
+// Find item and a separator when there are more than kFindItemThreshold
+// entries. Entries take command ids from 201 in folder order, then entry
+// order. Folders beyond the first kMaxPopupMenus, and entries beyond a menu's
+// kMaxMenuItems, are not shown.
 MenuTables PlanMenuTables(const MenuDefinition& definition);
 
 // The name a screen reader speaks for what an item's icon shows: "Folder",

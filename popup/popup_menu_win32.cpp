@@ -224,8 +224,10 @@ void MeasureMenuItem(HWND owner, HFONT menuFont, int dpi, const ItemRecord& reco
     GetTextExtentPoint32A(memoryDc.Get(), record.caption.c_str(), static_cast<int>(record.caption.size()),
                           &extent);
   }
+  // A shortcut after a tab stands a text indent away from the caption.
+  const int shortcutGap = record.caption.find('\t') == std::string::npos ? 0 : Scaled(kTextIndent, dpi);
   request.itemHeight = std::max<LONG>(Scaled(kItemHeight, dpi), extent.cy);
-  request.itemWidth = extent.cx + Scaled(kTextIndent, dpi);
+  request.itemWidth = extent.cx + Scaled(kTextIndent, dpi) + shortcutGap;
 }
 
 void DrawMenuItem(HFONT menuFont, int dpi, const ItemRecord& record, const DRAWITEMSTRUCT& request) {
@@ -242,8 +244,14 @@ void DrawMenuItem(HFONT menuFont, int dpi, const ItemRecord& record, const DRAWI
     SetBkMode(dc, TRANSPARENT);
     RECT text = area;
     text.left += Scaled(kTextIndent, dpi);
-    DrawTextA(dc, record.caption.c_str(), static_cast<int>(record.caption.size()), &text,
-              DT_SINGLELINE | DT_VCENTER);
+    const std::size_t tab = std::min(record.caption.find('\t'), record.caption.size());
+    DrawTextA(dc, record.caption.c_str(), static_cast<int>(tab), &text, DT_SINGLELINE | DT_VCENTER);
+    // The shortcut is set right, as standard menus set it.
+    if (tab < record.caption.size()) {
+      text.right -= Scaled(kTextIndent, dpi) / 2;
+      DrawTextA(dc, record.caption.c_str() + tab + 1, static_cast<int>(record.caption.size() - tab - 1), &text,
+                DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
+    }
   }
   const int iconId = IconIdFor(record, selected);
   if (!iconId) return;

@@ -13,6 +13,10 @@ make_wine_prefix() {
   export WINEPREFIX
   export WINELOADER=/usr/lib/wine/wine64
   "$WINELOADER" wineboot -i >/dev/null 2>&1
+  # A Japanese locale of the prefix's own, where the system has its source: a
+  # Wine process started with it runs in code page 932 (double-byte captions).
+  mkdir -p "$WINEPREFIX/locale"
+  localedef -i ja_JP -f UTF-8 "$WINEPREFIX/locale/ja_JP.UTF-8" >/dev/null 2>&1 || true
   "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   # A crash ends the program with the debugger's report instead of waiting on
   # a crash dialog that nobody sees.

@@ -4,6 +4,7 @@
 
 #include <winsock.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -84,6 +85,11 @@ struct WindowTraits {
   static Type Invalid() { return nullptr; }
   static void Close(Type h) { DestroyWindow(h); }
 };
+struct ImageListTraits {
+  using Type = HIMAGELIST;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { ImageList_Destroy(h); }
+};
 
 using MenuHandle = UniqueHandle<MenuTraits>;
 using GdiObjectHandle = UniqueHandle<GdiObjectTraits>;
@@ -94,6 +100,7 @@ using IconHandle = UniqueHandle<IconTraits>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
 using WindowHandle = UniqueHandle<WindowTraits>;
 using LibraryHandle = UniqueHandle<LibraryTraits>;
+using ImageListHandle = UniqueHandle<ImageListTraits>;
 
 // A window's device context from GetDC, released on destruction.
 class WindowDc {

@@ -152,6 +152,31 @@ CANCEL_COLOURS = {
     "X": (0, 0, 0),        # cross
 }
 
+LENS = [
+    "................",
+    "....OOOOO.......",
+    "...OLLGGGO......",
+    "..OLLGGGGGO.....",
+    ".OLGGGGGGGGO....",
+    ".OLGGGGGGGGO....",
+    ".OGGGGGGGGGO....",
+    ".OGGGGGGGGGO....",
+    ".OGGGGGGGGGO....",
+    "..OGGGGGGGO.....",
+    "...OGGGGGOHH....",
+    "....OOOOOHHHH...",
+    "..........HHHH..",
+    "...........HHHH.",
+    "............HH..",
+    "................",
+]
+LENS_COLOURS = {
+    "O": (48, 48, 48),     # rim
+    "L": (255, 255, 255),  # glint
+    "G": (176, 216, 240),  # glass
+    "H": (128, 72, 24),    # handle
+}
+
 
 def monochrome_icon(picture):
     """A 16x16 icon with a two-colour palette: '#' black, '.' transparent."""
@@ -231,3 +256,4 @@ if __name__ == "__main__":
     write("web_site.ico", menu_icon(GLOBE, GLOBE_COLOURS))
     write("email.ico", menu_icon(ENVELOPE, ENVELOPE_COLOURS))
     write("cancel.ico", menu_icon(CANCEL, CANCEL_COLOURS))
+    write("find.ico", menu_icon(LENS, LENS_COLOURS))

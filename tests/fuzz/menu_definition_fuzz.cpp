@@ -34,7 +34,9 @@ void CheckTables(const MenuDefinition& definition, const MenuTables& tables) {
   const std::size_t folders = tables.menus.size();
   const std::size_t entries = tables.commands.size();
   FUZZ_CHECK(folders == std::min(definition.folders.size(), kMaxPopupMenus), "one menu per folder shown");
-  FUZZ_CHECK(tables.items.size() == folders - 1 + entries + 1, "item count");
+  const bool find = entries > kFindItemThreshold;
+  FUZZ_CHECK(tables.items.size() == folders - 1 + entries + (find ? 2 : 1), "item count");
+  FUZZ_CHECK(find == (tables.menus[0].front().type == PlannedItem::Type::Find), "Find first above the threshold");
 
   std::vector<int> idUses(entries, 0);
   std::vector<int> itemUses(tables.items.size(), 0);
@@ -63,6 +65,8 @@ void CheckTables(const MenuDefinition& definition, const MenuTables& tables) {
         FUZZ_CHECK(item.submenu > 0 && item.submenu < folders, "submenu names a folder");
         ++submenuUses[item.submenu];
         parentOf[item.submenu] = m;
+      } else if (item.type == PlannedItem::Type::Find) {
+        FUZZ_CHECK(m == 0 && item.commandId == kFindCommandId, "Find in the root only");
       } else {
         FUZZ_CHECK(m == 0 && item.commandId == kCancelCommandId, "cancel in the root only");
       }

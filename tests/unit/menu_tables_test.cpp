@@ -21,7 +21,14 @@ class MenuTablesTest : public TempDirectoryTest {
   // The invariants every build keeps, whatever the file held.
   static void ExpectInvariants(const MenuTables& t) {
     const size_t folders = t.menus.size();
-    ASSERT_EQ(t.items.size(), folders - 1 + t.commands.size() + 1);
+    const bool find = t.commands.size() > kFindItemThreshold;
+    ASSERT_EQ(t.items.size(), folders - 1 + t.commands.size() + (find ? 2 : 1));
+    if (find) {
+      EXPECT_EQ(t.menus[0][0].type, Type::Find);
+      EXPECT_EQ(t.menus[0][0].commandId, kFindCommandId);
+      EXPECT_EQ(t.items[t.menus[0][0].itemData].caption, "Find...\tCtrl+F");
+      EXPECT_EQ(t.menus[0][1].type, Type::Separator);
+    }
     std::vector<bool> idSeen(t.commands.size(), false);
     for (const auto& menu : t.menus)
       for (const PlannedItem& item : menu) {
@@ -165,14 +172,28 @@ TEST_F(MenuTablesTest, HugeDefinitionGivesABoundedPopup) {
   for (std::size_t f : {0, 1, 2500}) definition.folders[f].entries.resize(5000, MenuEntry{"e", "c"});
   const MenuTables t = PlanMenuTables(definition);
   ASSERT_EQ(t.menus.size(), kMaxPopupMenus);
-  const std::size_t rootEntries = kMaxMenuItems - (kMaxPopupMenus - 1) - 2;
+  const std::size_t rootEntries = kMaxMenuItems - (kMaxPopupMenus - 1) - 4;
   ASSERT_EQ(t.menus[0].size(), kMaxMenuItems);
-  EXPECT_EQ(t.menus[0][kMaxPopupMenus - 1].commandId, 201u);
+  EXPECT_EQ(t.menus[0][kMaxPopupMenus + 1].commandId, 201u);
   EXPECT_EQ(t.menus[0][kMaxMenuItems - 3].commandId, 200 + rootEntries);
   ASSERT_EQ(t.menus[1].size(), kMaxMenuItems);
   EXPECT_EQ(t.menus[1][0].commandId, 201 + rootEntries);
   EXPECT_EQ(t.commands.size(), rootEntries + kMaxMenuItems);
   ExpectInvariants(t);
+}
+
+TEST_F(MenuTablesTest, FindItemOnlyAboveFortyEntries) {
+  for (const std::size_t entries : {40, 41}) {
+    MenuDefinition definition;
+    definition.folders.resize(2);
+    definition.folders[1].entries.resize(entries, MenuEntry{"e", "c"});
+    const MenuTables t = PlanMenuTables(definition);
+    ASSERT_EQ(t.menus[0].size(), entries == 40 ? 3u : 5u) << entries;
+    EXPECT_EQ(t.menus[0][entries == 40 ? 0 : 2].type, Type::Folder);
+    EXPECT_EQ(t.menus[0][0].itemData, entries == 40 ? 0u : entries + 1) << "the Find record follows the entries";
+    EXPECT_EQ(t.menus[0].back().itemData, t.items.size() - 1);
+    ExpectInvariants(t);
+  }
 }
 
 TEST_F(MenuTablesTest, RebuildShowsOnlyTheNewContents) {

@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "tests/wine/dialog_driver.h"
 #include "tests/wine/menu_watcher.h"
+#include "tests/wine/modal_steps.h"
 #include "tests/wine/plugin_fixture.h"
 #include "tests/wine/screenshot.h"
 
@@ -240,6 +241,42 @@ TEST_F(DISABLED_DpiChild, ScreenshotOfTheLoadedDialogWithItsShortcutMenu) {
   EXPECT_EQ(host_.CallConfigure(), 1);
   EXPECT_EQ(steps.Taken(), 3u);
   EXPECT_TRUE(saved);
+}
+
+TEST_F(DISABLED_DpiChild, FinderGrowsWithTheTextAndItsScreenshot) {
+  SetForegroundWindow(host_.MainWindow());
+  SetFocus(host_.TextField());
+  PumpMessagesFor(50);
+  MenuWatcher watcher;
+  watcher.whileOpen = [](int tick) {
+    if (tick == 1) SendWithCtrl('F');
+  };
+  RECT finder = {};
+  int iconSize = 0, rowHeight = 0;
+  bool saved = false;
+  int ticks = 0;
+  Steps steps({{[] { return Finder() != nullptr; },
+                [&] {
+                  GetWindowRect(Finder(), &finder);
+                  int height = 0;
+                  ImageList_GetIconSize(ListView_GetImageList(FinderList(), LVSIL_SMALL), &iconSize, &height);
+                  RECT row = {LVIR_BOUNDS};
+                  SendMessageA(FinderList(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+                  rowHeight = row.bottom - row.top;
+                  SendKeys({'E'});
+                }},
+               // Once its loop has shown what it painted.
+               {[&] { return ++ticks > 10; },
+                [&] {
+                  saved = SaveWindowScreenshot(Finder(), Name("finder"));
+                  SendKeys({VK_ESCAPE});
+                }}});
+  SendKeys({VK_RCONTROL});
+  WaitFor([&] { return steps.Taken() == 2 && !Finder(); });
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(finder.right - finder.left, Scaled(420, dpi_));
+  EXPECT_EQ(iconSize, Scaled(16, dpi_));
+  EXPECT_GE(rowHeight, iconSize);
 }
 
 // Runs the checks above in a child process at each resolution, then puts the

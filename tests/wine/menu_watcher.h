@@ -1,9 +1,11 @@
 // Popup menus as a test sees them: the items of an open menu, a watcher that
-// records every menu that opens, and keystrokes sent as a user types them.
+// records every menu that opens, the finder opened from a menu, and
+// keystrokes sent as a user types them.
 #pragma once
 
 #include <windows.h>
 #include <oleacc.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <functional>
@@ -170,5 +172,29 @@ class KeystrokeLog {
   HHOOK hook_ = nullptr;
   std::vector<WORD> downs_;
 };
+
+// Ctrl and a key pressed together.
+inline void SendWithCtrl(WORD key) {
+  INPUT keys[] = {Key(VK_CONTROL, false), Key(key, false), Key(key, true), Key(VK_CONTROL, true)};
+  SendInput(4, keys, sizeof(INPUT));
+}
+
+// The finder, opened from the menu; the tests act inside its loop from a timer.
+inline HWND Finder() {
+  const HWND finder = FindWindowA("DravlinFinder", nullptr);
+  return finder && IsWindowVisible(finder) ? finder : nullptr;
+}
+inline HWND FinderEdit() { return FindWindowExA(Finder(), nullptr, "Edit", nullptr); }
+inline HWND FinderList() { return FindWindowExA(Finder(), nullptr, WC_LISTVIEWA, nullptr); }
+
+inline std::vector<std::string> FinderRows(int column = 0) {
+  std::vector<std::string> rows;
+  for (int i = 0; i < ListView_GetItemCount(FinderList()); ++i) {
+    char text[128] = "";
+    ListView_GetItemText(FinderList(), i, column, text, sizeof text);
+    rows.push_back(text);
+  }
+  return rows;
+}
 
 }  // namespace dravlin

@@ -7,6 +7,7 @@
 
 #include "menufile/file_io.h"
 #include "tests/wine/menu_watcher.h"
+#include "tests/wine/modal_steps.h"
 #include "tests/wine/page_heap.h"
 #include "tests/wine/plugin_fixture.h"
 #include "tests/wine/screenshot.h"
@@ -659,6 +660,252 @@ TEST_F(ShellPopupTest, LetterTypedWhileTheOpeningKeyIsHeldChoosesNothing) {
     if (!c.opened.empty()) EXPECT_TRUE(WaitFor([&] { return !ShellLog().empty(); }, 10000));
     EXPECT_EQ(ShellLog(), c.opened);
   }
+}
+
+// A test whose keys went astray fails instead of waiting in the finder forever.
+bool g_finderTimedOut = false;
+void CALLBACK EscapeFinder(HWND, UINT, UINT_PTR, DWORD) {
+  if (!Finder()) return;
+  g_finderTimedOut = true;
+  PostMessageA(FinderEdit(), WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
+std::string MenuOfEntries(int count) {
+  std::string ini = "[folder0]\r\nCount=" + std::to_string(count) + "\r\n";
+  for (int i = 1; i <= count; ++i)
+    ini += "Capt" + std::to_string(i) + "=Entry " + std::to_string(i) + "\r\nCommand" + std::to_string(i) + "=c\r\n";
+  return ini;
+}
+
+const char kFinderMenu[] =
+    "[general]\r\nCount=3\r\n"
+    "[folder0]\r\nCount=3\r\n"
+    "Capt1=Say hello\r\nCommand1=Hello, all\r\n"
+    "Capt2=Home page\r\nCommand2=http://example.org/dravlin?x=1\r\nType2=13008\r\n"
+    "Capt3=Mail us\r\nCommand3=someone@example.org\r\nType3=13011\r\n"
+    "[folder1]\r\nText=Greetings\r\nParentID=0\r\nCount=1\r\nCapt1=Good &morning\r\nCommand1=Morning!\r\n"
+    "[folder2]\r\nText=&Formal\r\nParentID=1\r\nCount=1\r\nCapt1=Hello, Sir\r\nCommand1=Good day, Sir\r\n";
+
+class FinderTest : public ShellPopupTest {
+ protected:
+  void SetUp() override {
+    ShellPopupTest::SetUp();
+    RebuildFrom(kFinderMenu);
+  }
+  void TearDown() override { EXPECT_TRUE(HeapsAreSound()); }
+
+  // Opens the menu, types menuKeys in it, then Ctrl+F unless the keys opened
+  // the finder, and takes the steps once the finder shows; what the plug-in
+  // sent meanwhile.
+  std::string InFinder(const std::vector<WORD>& menuKeys, std::vector<Steps::Step> steps, bool ctrlF = true) {
+    const std::size_t before = Received().size();
+    MenuWatcher watcher;
+    watcher.whileOpen = [&](int tick) {
+      if (tick == 1) SendKeys(menuKeys);
+      if (tick == 5 && ctrlF) SendWithCtrl('F');
+    };
+    steps.insert(steps.begin(), {[] { return Finder() != nullptr; }, [&] { GetWindowRect(Finder(), &finderRect_); }});
+    const std::size_t count = steps.size();
+    Steps taken(std::move(steps));
+    g_finderTimedOut = false;
+    const UINT_PTR deadline = SetTimer(nullptr, 0, 10000, EscapeFinder);
+    Press(VK_RCONTROL);
+    WaitFor([&] { return taken.Taken() == count && !Finder(); });
+    KillTimer(nullptr, deadline);
+    PumpMessagesFor(200);
+    EXPECT_EQ(taken.Taken(), count);
+    EXPECT_FALSE(g_finderTimedOut) << "the finder stayed open";
+    EXPECT_EQ(watcher.opened.size(), 1u);
+    menu_ = watcher.opened.empty() ? SeenMenu{} : watcher.opened[0];
+    const std::size_t now = Received().size();
+    return now > before ? Received().substr(before) : std::string();
+  }
+
+  static Steps::Step Act(const std::function<void()>& act) {
+    return {[] { return true; }, act};
+  }
+
+  RECT finderRect_ = {};
+  SeenMenu menu_;
+};
+
+TEST_F(FinderTest, CtrlFInASubmenuOpensItWhereTheMenuWasAndEscapeSendsNothing) {
+  HWND focus = nullptr, edit = nullptr;
+  const std::string sent = InFinder({VK_DOWN, VK_RIGHT}, {Act([&] {
+                                      focus = GetFocus();
+                                      edit = FinderEdit();
+                                      SendKeys({VK_ESCAPE});
+                                    })});
+  EXPECT_EQ(finderRect_.left, menu_.rect.left);
+  EXPECT_EQ(finderRect_.top, menu_.rect.top);
+  EXPECT_EQ(focus, edit) << "typing goes to the edit box";
+  EXPECT_EQ(sent, "");
+  EXPECT_EQ(FindWindowA("DravlinFinder", nullptr), nullptr);
+  EXPECT_EQ(GetFocus(), host_.TextField());
+  PumpMessagesFor(300);
+  EXPECT_EQ(ShellLog(), "");
+}
+
+TEST_F(FinderTest, OpenedNearTheScreensCornerItStaysOnTheScreen) {
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  SetWindowPos(host_.MainWindow(), nullptr, width - 150, height - 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  FocusTextField();
+  InFinder({}, {Act([] { SendKeys({VK_ESCAPE}); })});
+  EXPECT_GT(finderRect_.right - finderRect_.left, 0);
+  EXPECT_GE(finderRect_.left, 0);
+  EXPECT_GE(finderRect_.top, 0);
+  EXPECT_LE(finderRect_.right, width);
+  EXPECT_LE(finderRect_.bottom, height);
+}
+
+TEST_F(FinderTest, TypedWordsNarrowTheList) {
+  const std::vector<std::string> all = {"Say hello", "Home page", "Mail us", "Good morning", "Hello, Sir"};
+  const struct {
+    const char* typed;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {"", all},
+      {"sir HEL", {"Hello, Sir"}},
+      {"o  e", {"Say hello", "Home page", "Hello, Sir"}},
+      {"zz", {}},
+      {"&", {}},
+  };
+  std::vector<std::string> typed, folders;
+  std::vector<std::vector<std::string>> seen;
+  InFinder({}, {Act([] { SendKeys({'H', 'E', 'L'}); }),
+                {[] { return GetWindowTextLengthA(FinderEdit()) == 3; },
+                 [&] {
+                   typed = FinderRows();
+                   folders = FinderRows(1);
+                   for (const auto& c : cases) {
+                     SetWindowTextA(FinderEdit(), c.typed);
+                     seen.push_back(FinderRows());
+                   }
+                   SendKeys({VK_ESCAPE});
+                 }}});
+  EXPECT_EQ(typed, (std::vector<std::string>{"Say hello", "Hello, Sir"}));
+  EXPECT_EQ(folders, (std::vector<std::string>{"", "Greetings > Formal"}));
+  ASSERT_EQ(seen.size(), std::size(cases));
+  for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], cases[i].rows) << cases[i].typed;
+}
+
+TEST_F(FinderTest, EnterRunsTheSelectedEntryAsTheMenuDoes) {
+  const struct {
+    std::vector<WORD> keys;
+    std::string sent;
+  } cases[] = {
+      {{'S', 'A', 'Y', VK_RETURN}, EncodeWireMessage(5, "Hello, all")},
+      {{'H', 'E', 'L', VK_DOWN, VK_RETURN}, EncodeWireMessage(5, "Good day, Sir")},
+      {{'H', 'E', 'L', VK_DOWN, VK_DOWN, VK_UP, VK_RETURN}, EncodeWireMessage(5, "Hello, all")},
+      {{'M', 'O', 'R', 'N', VK_NEXT, VK_PRIOR, VK_RETURN}, EncodeWireMessage(5, "Morning!")},
+      {{'Z', VK_RETURN, VK_ESCAPE}, ""},
+      {{'H', 'O', 'M', 'E', VK_RETURN}, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Printable(InFinder({}, {Act([&] { SendKeys(c.keys); })})), Printable(c.sent));
+    EXPECT_EQ(GetFocus(), host_.TextField());
+    FocusTextField();
+  }
+  ASSERT_TRUE(WaitFor([&] { return !ShellLog().empty(); }, 10000));
+  EXPECT_EQ(ShellLog(), "http://example.org/dravlin?x=1\n") << "the address the menu opens";
+}
+
+TEST_F(FinderTest, FindItemFirstOnlyAboveFortyEntries) {
+  RebuildFrom(MenuOfEntries(40));
+  MenuWatcher watcher;
+  Press(VK_RCONTROL);
+  ASSERT_EQ(watcher.opened.size(), 1u);
+  const std::vector<SeenItem> forty = watcher.opened[0].items;
+  ASSERT_EQ(forty.size(), 42u);
+  EXPECT_EQ(forty[0].id, 201u);
+  EXPECT_EQ(forty[0].data, 0u);
+  EXPECT_EQ(forty[41].data, 40u);
+
+  RebuildFrom(MenuOfEntries(41));
+  std::size_t rows = 0;
+  InFinder({VK_DOWN, VK_RETURN},
+           {Act([&] {
+             rows = FinderRows().size();
+             SendKeys({VK_ESCAPE});
+           })},
+           false);
+  const std::vector<SeenItem>& root = menu_.items;
+  ASSERT_EQ(root.size(), 45u);
+  EXPECT_EQ(root[0].id, 199u);
+  EXPECT_EQ(root[0].type, UINT(MFT_OWNERDRAW));
+  EXPECT_EQ(root[1].type, UINT(MFT_SEPARATOR));
+  EXPECT_EQ(root[2].id, 201u);
+  EXPECT_EQ(root[2].data, 0u) << "the entries keep their item data";
+  EXPECT_EQ(rows, 41u) << "the Find item opens the finder";
+}
+
+// While the finder is open the host client acts: the finder closes without
+// running anything, and what the host asked for follows.
+TEST_F(FinderTest, HostActingWhileTheFinderIsOpen) {
+  const std::string started = Received();
+  InFinder({}, {Act([&] {
+                  WriteMenu("[folder0]\r\nCount=1\r\nCapt1=new one\r\nCommand1=new\r\n");
+                  host_.SendToPlugin(EncodeWireMessage(1, ""));
+                })});
+  EXPECT_EQ(Printable(Received()), Printable(started + InformationLines())) << "the rebuild closed it";
+  FocusTextField();
+  std::vector<std::string> rows;
+  InFinder({}, {Act([&] {
+                  rows = FinderRows();
+                  host_.StartPlugin();
+                })});
+  EXPECT_EQ(rows, (std::vector<std::string>{"new one"}));
+  ASSERT_TRUE(WaitFor([&] { return host_.Connections().front().closedByPlugin && Received() == InformationLines(); }));
+  EXPECT_EQ(PluginWindows().size(), 1u) << "the earlier window went once the finder closed";
+  FocusTextField();
+  InFinder({}, {Act([&] {
+                  host_.CloseConnection();
+                  host_.UnloadPlugin();
+                })});
+  EXPECT_TRUE(WaitFor([] { return !GetModuleHandleA("dravlin.dll"); })) << "the unload never happened";
+  EXPECT_TRUE(PluginWindows().empty());
+  EXPECT_EQ(FindWindowA("DravlinFinder", nullptr), nullptr);
+}
+
+// Under code page 932 a double-byte character's second byte may be an ASCII
+// letter: "\x83\x41" and "\x83\x61" are katakana with "A" and "a" in them.
+const char kCodePageVariable[] = "DRAVLIN_TEST_CP932";
+const char kDoubleByteMenu[] =
+    "[folder0]\r\nCount=3\r\nCapt1=\x83\x41\x83\x61\r\nCommand1=kana\r\nCapt2=Apple\r\nCommand2=apple\r\n"
+    "Capt3=\x83\x41 and b\r\nCommand3=kana and b\r\n";
+
+class CodePageChild : public FinderTest {
+ protected:
+  void SetUp() override {
+    // The test list runs it in a Japanese locale of its own (see CMakeLists.txt).
+    if (!GetEnvironmentVariableA(kCodePageVariable, nullptr, 0)) GTEST_SKIP() << "runs in a process of its own";
+    ASSERT_EQ(GetACP(), 932u);
+    FinderTest::SetUp();
+    RebuildFrom(kDoubleByteMenu);
+  }
+};
+
+TEST_F(CodePageChild, DoubleByteCaptionsMatchWhole) {
+  const struct {
+    const char* typed;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {"a", {"Apple", "\x83\x41 and b"}},
+      {"A B", {"\x83\x41 and b"}},
+      {"\x83\x61", {"\x83\x41\x83\x61"}},
+      {"\x83\x41", {"\x83\x41\x83\x61", "\x83\x41 and b"}},
+  };
+  std::vector<std::vector<std::string>> seen;
+  const std::string sent = InFinder({}, {Act([&] {
+                                       for (const auto& c : cases) {
+                                         SetWindowTextA(FinderEdit(), c.typed);
+                                         seen.push_back(FinderRows());
+                                       }
+                                       SendKeys({VK_RETURN});
+                                     })});
+  ASSERT_EQ(seen.size(), std::size(cases));
+  for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], cases[i].rows) << i;
+  EXPECT_EQ(Printable(sent), Printable(EncodeWireMessage(5, "kana"))) << "the first row of the last text";
 }
 
 TEST_F(PopupTest, ScreenshotOfTheMenuWithASubmenu) {

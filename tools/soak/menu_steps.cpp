@@ -1,5 +1,7 @@
 // Steps of the user and the host client around the popup menu: the trigger
 // key, choices with the keyboard, and the host acting while the menu is open.
+#include <algorithm>
+
 #include "hostlink/host_link.h"
 #include "tests/wine/menu_watcher.h"
 #include "tools/soak/soak.h"
@@ -14,9 +16,10 @@ std::vector<WORD> Downs(std::size_t count, WORD last) {
 }
 
 // The presses of Down that select the root item at index: the first selects
-// item 0, and the separator before "(cancel)" is passed over.
+// item 0, and separators are passed over.
 std::size_t DownsTo(const std::vector<ExpectedItem>& root, std::size_t index) {
-  return root[index].type == ExpectedItem::Type::Cancel ? index : index + 1;
+  return static_cast<std::size_t>(std::count_if(root.begin(), root.begin() + static_cast<std::ptrdiff_t>(index) + 1,
+                                                [](const ExpectedItem& item) { return item.type != ExpectedItem::Type::Separator; }));
 }
 
 }  // namespace
@@ -38,7 +41,8 @@ Soak::MenuChoice Soak::DrawChoice(const ExpectedMenu& menu, bool rootOnly) {
     const ExpectedItem& item = root[index];
     MenuChoice choice;
     choice.description = "item " + std::to_string(index + 1) + " of " + std::to_string(root.size());
-    if (item.type == Type::Separator) continue;
+    // The Find item's finder has steps of its own.
+    if (item.type == Type::Separator || item.type == Type::Find) continue;
     if (item.type != Type::Folder) {
       choice.first = Downs(DownsTo(root, index), VK_RETURN);
       choice.action = item.action;
@@ -89,6 +93,7 @@ void Soak::ExpectRootMenu(const std::vector<SeenMenu>& opened, const ExpectedMen
     const bool matches = root[i].type == Type::Folder      ? seen[i].submenu != nullptr
                          : root[i].type == Type::Separator ? (seen[i].type & MFT_SEPARATOR) != 0
                          : root[i].type == Type::Cancel    ? seen[i].id == kCancelCommandId
+                         : root[i].type == Type::Find      ? seen[i].id == kFindCommandId
                                                            : !seen[i].submenu && seen[i].id > kCancelCommandId;
     if (!matches) Fail("item " + std::to_string(i + 1) + " of the menu is not the file's \"" + root[i].caption + "\"");
     // Text items, while a screen reader runs, show what the file names them.

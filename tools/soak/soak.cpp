@@ -1,5 +1,6 @@
 #include "tools/soak/soak.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -124,8 +125,18 @@ ExpectedMenu ReadExpectedMenu(const std::string& path) {
       menu.folders[static_cast<std::size_t>(i)].push_back(entry);
     }
   }
-  menu.folders.front().push_back(item(ExpectedItem::Type::Separator, "", 0));
-  menu.folders.front().push_back(item(ExpectedItem::Type::Cancel, kCancelCaption, kCancelKind));
+  std::vector<ExpectedItem>& root = menu.folders.front();
+  std::size_t entries = 0;
+  for (const std::vector<ExpectedItem>& folder : menu.folders)
+    entries += static_cast<std::size_t>(std::count_if(folder.begin(), folder.end(), [](const ExpectedItem& shown) {
+      return shown.type == ExpectedItem::Type::Entry;
+    }));
+  // A menu of many entries opens with its finder's item.
+  if (entries > 40)
+    root.insert(root.begin(), {item(ExpectedItem::Type::Find, "Find...\tCtrl+F", 0),
+                               item(ExpectedItem::Type::Separator, "", 0)});
+  root.push_back(item(ExpectedItem::Type::Separator, "", 0));
+  root.push_back(item(ExpectedItem::Type::Cancel, kCancelCaption, kCancelKind));
   return menu;
 }
 
@@ -173,6 +184,11 @@ const std::vector<Soak::StepKind>& Soak::Kinds() {
       {"in menu: new file, 001", 2, &Soak::HasTrigger, &Soak::NewFileInMenu},
       {"in menu: other copy stopped", 2, &Soak::HasTriggerAndOtherRunning, &Soak::StopOtherInMenu},
       {"in menu: other copy restarted", 2, &Soak::HasTriggerAndOther, &Soak::RestartOtherInMenu},
+      {"finder: choice", 4, &Soak::HasTrigger, &Soak::ChooseInFinder},
+      {"in finder: zanInit", 1, &Soak::HasTrigger, &Soak::InitInFinder},
+      {"in finder: FreeLibrary", 1, &Soak::HasTrigger, &Soak::UnloadInFinder},
+      {"in finder: link closed", 1, &Soak::HasTrigger, &Soak::CloseLinkInFinder},
+      {"in finder: new file, 001", 1, &Soak::HasTrigger, &Soak::NewFileInFinder},
       {"dialog: edits, OK", 5, &Soak::Always, &Soak::EditAndOk},
       {"dialog: edits, Cancel", 3, &Soak::Always, &Soak::EditAndCancel},
       {"in dialog: zanInit", 1, &Soak::Always, &Soak::InitInDialog},

@@ -49,7 +49,7 @@ std::string DescribeScreen();
 // items in order, its folders first, then its entries; the root ends with a
 // separator and "(cancel)".
 struct ExpectedItem {
-  enum class Type { Folder, Entry, Separator, Cancel };
+  enum class Type { Folder, Entry, Separator, Cancel, Find };
   Type type = Type::Entry;
   std::string caption;
   int kind = 0;
@@ -168,6 +168,16 @@ class Soak {
   void ExpectRootMenu(const std::vector<SeenMenu>& opened, const ExpectedMenu& menu);
   void ExpectAction(PluginCopy& copy, const EntryAction& action, const std::string& received,
                     const std::string& shellLog);
+
+  // The finder (finder_steps.cpp).
+  void ChooseInFinder(PluginCopy& copy);
+  void CloseLinkInFinder(PluginCopy& copy);
+  void UnloadInFinder(PluginCopy& copy);
+  void InitInFinder(PluginCopy& copy);
+  void NewFileInFinder(PluginCopy& copy);
+  void ActInFinder(PluginCopy& copy, const std::string& what, const std::function<void()>& act);
+  // Opens the menu, presses Ctrl+F in it and takes the steps in the finder.
+  void InFinder(PluginCopy& copy, const MenuTables& tables, std::vector<Steps::Step> then);
 
   // The configuration dialog (dialog_steps.cpp).
   void EditAndOk(PluginCopy& copy);
