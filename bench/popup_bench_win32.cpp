@@ -194,7 +194,7 @@ void FinderBench() {
   // The icons are the plug-in's; its windows' classes name it too.
   const HMODULE plugin = LoadLibraryA((ProgramDirectory() + "dravlin.dll").c_str());
   SetModuleInstance(plugin ? plugin : GetModuleHandleA(nullptr));
-  const int dpi = ScreenDpi();
+  const int dpi = GetDeviceCaps(WindowDc(nullptr).Get(), LOGPIXELSY);
   LOGFONTA logFont = {};
   logFont.lfHeight = -(dpi * 85 / 720);
   lstrcpynA(logFont.lfFaceName, "Tahoma", LF_FACESIZE);

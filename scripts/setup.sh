@@ -10,7 +10,7 @@
 set -euo pipefail
 
 packages=(make python3 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix xvfb xauth cmake g++ googletest
-          imagemagick libclang-rt-14-dev clang)
+          imagemagick libclang-rt-14-dev clang locales)
 i386_packages=(wine32:i386)
 i386_loader=/lib/ld-linux.so.2
 binfmt=/proc/sys/fs/binfmt_misc

@@ -2,7 +2,6 @@
 // menu, an entry found by its caption and run, and the host acting while the
 // finder is open.
 #include "hostlink/host_link.h"
-#include "popup/finder.h"
 #include "tests/wine/menu_watcher.h"
 #include "tools/soak/soak.h"
 
@@ -15,56 +14,81 @@ std::string RowText(int row, int column) {
   return text;
 }
 
+// A caption as the menu shows it: a single "&" marks the next letter, "&&"
+// shows one.
+std::string Shown(const std::string& caption) {
+  std::string shown;
+  for (std::size_t at = 0; at < caption.size(); ++at) {
+    if (caption[at] == '&' && ++at == caption.size()) break;
+    shown += caption[at];
+  }
+  return shown;
+}
+
+struct FoundEntry {
+  std::string caption;
+  std::string path;
+  EntryAction action;
+};
+
+// Every entry of the file's menu as the finder lists it: folder by folder,
+// each below its parent, which comes first.
+std::vector<FoundEntry> EntriesOf(const ExpectedMenu& menu) {
+  std::vector<std::string> paths(menu.folders.size());
+  std::vector<FoundEntry> entries;
+  for (std::size_t f = 0; f < menu.folders.size(); ++f)
+    for (const ExpectedItem& item : menu.folders[f]) {
+      if (item.type == ExpectedItem::Type::Folder)
+        paths[item.folder] = paths[f].empty() ? Shown(item.caption) : paths[f] + " > " + Shown(item.caption);
+      if (item.type == ExpectedItem::Type::Entry) entries.push_back({Shown(item.caption), paths[f], item.action});
+    }
+  return entries;
+}
+
 // What choosing the finder's row showing caption and path does: the first
 // entry that shows them, since the list keeps the menu's order.
-EntryAction ActionOfRow(const MenuTables& tables, const std::string& caption, const std::string& path) {
-  const FinderIndex index(tables, CodePageRules());
-  for (const FinderEntry& entry : index.Entries()) {
-    if (entry.caption != caption || entry.path != path) continue;
-    for (const auto& menu : tables.menus)
-      for (const PlannedItem& item : menu)
-        if (item.type == PlannedItem::Type::Entry && item.commandId == entry.commandId)
-          return ActionForCommand(tables, item.commandId, item.itemData);
-  }
+EntryAction ActionOfRow(const ExpectedMenu& menu, const std::string& caption, const std::string& path) {
+  for (const FoundEntry& entry : EntriesOf(menu))
+    if (entry.caption == caption && entry.path == path) return entry.action;
   return {};
 }
 
 }  // namespace
 
-void Soak::InFinder(PluginCopy& copy, const MenuTables& tables, std::vector<Steps::Step> then) {
+void Soak::InFinder(PluginCopy& copy, const ExpectedMenu& menu, std::vector<Steps::Step> then) {
   const std::size_t count = then.size();
   Steps steps(std::move(then));
-  ExpectRootMenu(PressTrigger(copy, tables.triggerKey, [](int tick) {
+  ExpectRootMenu(PressTrigger(copy, menu.triggerKey, [](int tick) {
                    if (tick == 1) SendWithCtrl('F');
                  }),
-                 tables);
+                 menu);
   if (!WaitFor([&] { return steps.Taken() == count && !Finder(); }, 30000))
     Fail("the finder's loop did not end: " + std::to_string(steps.Taken()) + " of " + std::to_string(count) +
          " steps taken; " + DescribeScreen());
 }
 
 void Soak::ChooseInFinder(PluginCopy& copy) {
-  const MenuTables tables = RunningTables(copy);
-  const std::vector<FinderEntry> entries = FinderIndex(tables, CodePageRules()).Entries();
+  const ExpectedMenu menu = RunningMenu(copy);
+  const std::vector<FoundEntry> entries = EntriesOf(menu);
   const std::string typed =
       entries.empty() ? std::string() : entries[static_cast<std::size_t>(Draw(static_cast<int>(entries.size())))].caption;
   Announce(copy, "Ctrl+F in the menu, \"" + typed + "\", Enter");
   const std::string received = copy.Received(), shellLog = ShellLog();
   std::string caption, path;
-  InFinder(copy, tables, {{[] { return Finder() != nullptr; }, [&] {
+  InFinder(copy, menu, {{[] { return Finder() != nullptr; }, [&] {
                              SetWindowTextA(FinderEdit(), typed.c_str());
                              caption = RowText(0, 0);
                              path = RowText(0, 1);
                              SendKeys({VK_RETURN, VK_ESCAPE});
                            }}});
-  ExpectAction(copy, ActionOfRow(tables, caption, path), received, shellLog);
+  ExpectAction(copy, ActionOfRow(menu, caption, path), received, shellLog);
 }
 
 void Soak::ActInFinder(PluginCopy& copy, const std::string& what, const std::function<void()>& act) {
-  const MenuTables tables = RunningTables(copy);
+  const ExpectedMenu menu = RunningMenu(copy);
   Announce(copy, "Ctrl+F in the menu, " + what + ", then Escape");
   int ticks = 0;
-  InFinder(copy, tables,
+  InFinder(copy, menu,
            {{[] { return Finder() != nullptr; }, act},
             // The finder closes itself on a stop or a rebuild; after a while the user does.
             {[&] { return ++ticks > 10; }, [] {

@@ -177,7 +177,7 @@ class Soak {
   void NewFileInFinder(PluginCopy& copy);
   void ActInFinder(PluginCopy& copy, const std::string& what, const std::function<void()>& act);
   // Opens the menu, presses Ctrl+F in it and takes the steps in the finder.
-  void InFinder(PluginCopy& copy, const MenuTables& tables, std::vector<Steps::Step> then);
+  void InFinder(PluginCopy& copy, const ExpectedMenu& menu, std::vector<Steps::Step> then);
 
   // The configuration dialog (dialog_steps.cpp).
   void EditAndOk(PluginCopy& copy);
