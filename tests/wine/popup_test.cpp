@@ -818,8 +818,8 @@ TEST_F(FinderTest, FindItemFirstOnlyAboveFortyEntries) {
   const std::vector<SeenItem> forty = watcher.opened[0].items;
   ASSERT_EQ(forty.size(), 42u);
   EXPECT_EQ(forty[0].id, 201u);
-  EXPECT_EQ(forty[0].data, 0u);
-  EXPECT_EQ(forty[41].data, 40u);
+  EXPECT_EQ(AccessibleCaption(forty[0].data), L"Entry 1");
+  EXPECT_EQ(AccessibleCaption(forty[41].data), L"(cancel)");
 
   RebuildFrom(MenuOfEntries(41));
   std::size_t rows = 0;
@@ -833,9 +833,10 @@ TEST_F(FinderTest, FindItemFirstOnlyAboveFortyEntries) {
   ASSERT_EQ(root.size(), 45u);
   EXPECT_EQ(root[0].id, 199u);
   EXPECT_EQ(root[0].type, UINT(MFT_OWNERDRAW));
+  EXPECT_EQ(AccessibleCaption(root[0].data), L"Find...\tCtrl+F");
   EXPECT_EQ(root[1].type, UINT(MFT_SEPARATOR));
   EXPECT_EQ(root[2].id, 201u);
-  EXPECT_EQ(root[2].data, 0u) << "the entries keep their item data";
+  EXPECT_EQ(AccessibleCaption(root[2].data), L"Entry 1") << "the entries keep their items";
   EXPECT_EQ(rows, 41u) << "the Find item opens the finder";
 }
 
