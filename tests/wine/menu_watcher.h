@@ -19,6 +19,7 @@ struct SeenItem {
   UINT id = 0;
   HMENU submenu = nullptr;
   ULONG_PTR data = 0;
+  std::string text;  // of a text item, as the menu showed it
 };
 
 struct SeenMenu {
@@ -34,7 +35,9 @@ inline std::vector<SeenItem> ItemsOf(HMENU menu) {
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_DATA;
     GetMenuItemInfoA(menu, i, TRUE, &info);
-    items.push_back({info.fType, info.wID, info.hSubMenu, info.dwItemData});
+    char text[1024] = "";
+    if (!(info.fType & (MFT_OWNERDRAW | MFT_SEPARATOR))) GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+    items.push_back({info.fType, info.wID, info.hSubMenu, info.dwItemData, text});
   }
   return items;
 }
