@@ -11,7 +11,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 "$objdump" -f "$dll" | grep -q 'file format pei-i386' || fail "not a PE32 i386 image"
 headers=$("$objdump" -p "$dll")
 base=$(awk '/^ImageBase/ {print $2}' <<<"$headers")
-mapfile -t names < <(awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^[ \t]*\[/ {print $3} t && /^[ \t]*$/ {t=0}' <<<"$headers")
+# The name is the last column: binutils 2.44 (Debian 13) adds ordinal and hint.
+mapfile -t names < <(awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^[ \t]*\[/ {print $NF} t && /^[ \t]*$/ {t=0}' <<<"$headers")
 mapfile -t rvas < <(awk '/Export RVA/ {print $5}' <<<"$headers")
 [ "${names[*]}" = "zanConf zanCred zanInfo zanInit" ] || fail "exports are '${names[*]}'"
 [ ${#rvas[@]} -eq 4 ] || fail "${#rvas[@]} exported addresses"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build and test the plug-in,
+# Installs what a fresh Debian 12 or 13 machine lacks to build and test the plug-in,
 # and makes 32-bit Windows programs run where the kernel refuses 32-bit x86
 # programs. Silent when everything is there. Runs apt as root, or through sudo.
 #
@@ -10,8 +10,9 @@
 set -euo pipefail
 
 packages=(make python3 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix xvfb xauth cmake g++ googletest
-          imagemagick libclang-rt-14-dev clang locales)
+          imagemagick clang libclang-rt-dev locales)
 i386_packages=(wine32:i386)
+release=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
 i386_loader=/lib/ld-linux.so.2
 binfmt=/proc/sys/fs/binfmt_misc
 # i386 ELF executables and shared objects (types 2 and 3), as QEMU registers them.
@@ -28,6 +29,8 @@ missing() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
   done
 }
+
+candidate() { apt-cache policy "$1" | sed -n 's/^ *Candidate: //p'; }
 
 runs_32bit() { "$i386_loader" --help >/dev/null 2>&1; }
 
@@ -107,7 +110,7 @@ install_checked() {
 release_pin() {
   local prefs
   prefs=$(mktemp -d)
-  printf 'Package: *\nPin: release o=Debian,n=%s\nPin-Priority: 1001\n\n' bookworm bookworm-updates >"$prefs/release.pref"
+  printf 'Package: *\nPin: release o=Debian,n=%s\nPin-Priority: 1001\n\n' "$release" "$release-updates" >"$prefs/release.pref"
   chmod -R a+rX "$prefs"
   echo "$prefs"
 }
@@ -178,18 +181,25 @@ install_packages() {
 }
 
 # bookworm's QEMU 7.2 ignores MAP_FIXED_NOREPLACE, and 32-bit Wine then spends
-# about a minute a process in failing mmap calls; backports carry 10.0.
+# about a minute a process in failing mmap calls. 10.0 is fine: trixie carries
+# it, bookworm-backports too.
 install_emulator() {
   [ -z "$(missing qemu-user)" ] && dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-user)" ge 1:10 &&
     return 0
-  say "this kernel refuses 32-bit programs: installing QEMU's user-mode emulator from bookworm-backports"
-  local list=/etc/apt/sources.list.d/bookworm-backports.list
-  if ! apt-cache policy | grep -q 'n=bookworm-backports'; then
-    echo 'deb http://deb.debian.org/debian bookworm-backports main' | as_root tee "$list" >/dev/null
+  apt-cache show qemu-user >/dev/null 2>&1 || update_indexes
+  if dpkg --compare-versions "$(candidate qemu-user)" ge 1:10; then
+    say "this kernel refuses 32-bit programs: installing QEMU's user-mode emulator"
+    apt_get install -y --no-install-recommends qemu-user
+    return
+  fi
+  say "this kernel refuses 32-bit programs: installing QEMU's user-mode emulator from $release-backports"
+  local list=/etc/apt/sources.list.d/$release-backports.list
+  if ! apt-cache policy | grep -q "n=$release-backports"; then
+    echo "deb http://deb.debian.org/debian $release-backports main" | as_root tee "$list" >/dev/null
     say "added $list"
   fi
   update_indexes
-  apt_get install -y --no-install-recommends -t bookworm-backports qemu-user
+  apt_get install -y --no-install-recommends -t "$release-backports" qemu-user
 }
 
 # The registration lives until the next boot, and every README command runs

@@ -168,6 +168,11 @@ void HostSimulator::Log(const std::string& line) {
   if (!logFile_.empty()) std::ofstream(logFile_, std::ios::app) << line << "\n";
 }
 
+void HostSimulator::HideLog() {
+  DestroyWindow(logView_);
+  logView_ = nullptr;
+}
+
 LRESULT CALLBACK HostSimulator::WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* self = static_cast<HostSimulator*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);

@@ -49,6 +49,8 @@ class HostSimulator {
   // Appends a line to the on-screen log (and the log file, when one is set).
   void Log(const std::string& line);
   void SetLogFile(const std::string& path) { logFile_ = path; }
+  // Takes the log off the screen; the log file still gets every line.
+  void HideLog();
 
  private:
   static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -104,6 +104,14 @@ class DISABLED_DpiChild : public PluginTest {
   void SetUp() override {
     dpi_ = RequestedDpi();
     if (!dpi_) FAIL() << "runs in a process of its own, for one resolution";
+    // A host that does not declare itself DPI aware is shown 96 DPI and
+    // scaled, on Windows and from Wine 10 on. The call is younger than the
+    // Windows versions the headers are set to.
+    using DeclareDpiAware = BOOL(WINAPI*)();
+    const auto declareDpiAware = reinterpret_cast<DeclareDpiAware>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDPIAware"));
+    ASSERT_NE(declareDpiAware, nullptr);
+    declareDpiAware();
     PluginTest::SetUp();
     std::ofstream(settingsDirectory_ + "dravlin.ini", std::ios::binary) << kMenu;
     StartAndWaitForAnswer();
