@@ -33,9 +33,12 @@ constexpr std::size_t kMaxMenuItems = 4096;
 #else
 // The fuzz build: below the definition's own bounds, so that the cuts are reached.
 constexpr std::size_t kMaxPopupMenus = 24;
-constexpr std::size_t kMaxMenuItems = 48;
+constexpr std::size_t kMaxMenuItems = 96;
 #endif
 static_assert(kMaxPopupMenus - 1 + 4 <= kMaxMenuItems, "the root's folders, Find, two separators and cancel fit");
+// A root cut for room holds more entries than the Find item asks for, so a
+// root is cut only when it is full, Find included.
+static_assert(kMaxMenuItems - 4 - (kMaxPopupMenus - 1) > kFindItemThreshold, "a cut root shows Find");
 
 // One owner-drawn item. The data of its menu item points at a record that
 // holds the position of this one in the item table.
