@@ -186,8 +186,7 @@ void Soak::EditAndCancel(PluginCopy& copy) { RunDialog(copy, DrawEdits(copy, fal
 void Soak::InitInDialog(PluginCopy& copy) {
   const std::size_t connections = copy.host->Connections().size();
   if (!RunDialog(copy, DrawEdits(copy, Chance(50)), "zanInit", [&] { copy.host->StartPlugin(); })) return;
-  if (!WaitFor([&] { return copy.host->Connections().size() > connections; }, 15000))
-    Fail("the plug-in did not connect after zanInit");
+  ExpectConnectedAgain(copy, connections, "the plug-in");
   copy.running = true;
 }
 

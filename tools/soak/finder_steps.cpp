@@ -110,8 +110,7 @@ void Soak::UnloadInFinder(PluginCopy& copy) {
 void Soak::InitInFinder(PluginCopy& copy) {
   const std::size_t connections = copy.host->Connections().size();
   ActInFinder(copy, "zanInit", [&] { copy.host->StartPlugin(); });
-  if (!WaitFor([&] { return copy.host->Connections().size() > connections; }, 15000))
-    Fail("the plug-in did not connect after zanInit");
+  ExpectConnectedAgain(copy, connections, "the plug-in");
 }
 
 void Soak::NewFileInFinder(PluginCopy& copy) {

@@ -173,8 +173,7 @@ void Soak::ActInMenu(PluginCopy& copy, const std::string& what, const std::funct
 void Soak::InitInMenu(PluginCopy& copy) {
   const std::size_t connections = copy.host->Connections().size();
   ActInMenu(copy, "zanInit", [&] { copy.host->StartPlugin(); });
-  if (!WaitFor([&] { return copy.host->Connections().size() > connections; }, 15000))
-    Fail("the plug-in did not connect after zanInit");
+  ExpectConnectedAgain(copy, connections, "the plug-in");
 }
 
 void Soak::ConfigureInMenu(PluginCopy& copy) {
@@ -223,8 +222,7 @@ void Soak::RestartOtherInMenu(PluginCopy& copy) {
   PluginCopy& other = *OtherCopy(copy);
   const std::size_t connections = other.host->Connections().size();
   ActInMenu(copy, "zanInit of copy " + std::to_string(other.number), [&] { other.host->StartPlugin(); });
-  if (!WaitFor([&] { return other.host->Connections().size() > connections; }, 15000))
-    Fail("copy " + std::to_string(other.number) + " did not connect after zanInit");
+  ExpectConnectedAgain(other, connections, "copy " + std::to_string(other.number));
   other.running = true;
 }
 

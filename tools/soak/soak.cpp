@@ -360,6 +360,11 @@ void Soak::CheckStopped(PluginCopy& copy) {
 
 bool Soak::WaitFor(const std::function<bool()>& done, DWORD timeoutMs) { return PumpMessagesUntil(done, timeoutMs); }
 
+void Soak::ExpectConnectedAgain(const PluginCopy& copy, std::size_t before, const std::string& who) {
+  if (!WaitFor([&] { return copy.host->Connections().size() > before; }, 15000))
+    Fail(who + " did not connect after zanInit");
+}
+
 void Soak::WaitForQuietLink(const PluginCopy& copy) {
   std::size_t size = copy.Received().size();
   DWORD quietSince = GetTickCount();
@@ -401,8 +406,7 @@ void Soak::StartCopy(PluginCopy& copy) {
   const std::string name = "copy " + std::to_string(copy.number);
   const std::size_t connections = copy.host->Connections().size();
   if (copy.host->StartPlugin() != 1) Fail(name + ": zanInit did not return 1");
-  if (!WaitFor([&] { return copy.host->Connections().size() > connections; }, 15000))
-    Fail(name + ": the plug-in did not connect after zanInit");
+  ExpectConnectedAgain(copy, connections, name + ": the plug-in");
   copy.running = true;
 }
 

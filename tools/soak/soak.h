@@ -115,6 +115,9 @@ class Soak {
   bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs);
   void ExpectUnloaded(const std::string& modulePath);
   void WaitForQuietLink(const PluginCopy& copy);
+  // Fails with "<who> did not connect after zanInit" unless the copy's host
+  // gets a connection beyond the count it had before.
+  void ExpectConnectedAgain(const PluginCopy& copy, std::size_t before, const std::string& who);
   void SendBytes(PluginCopy& copy, const std::string& bytes);
   void SendInPieces(PluginCopy& copy, const std::vector<std::string>& pieces);
   void StartCopy(PluginCopy& copy);
