@@ -43,6 +43,28 @@ RECT KeptOnMonitor(POINT at, int width, int height) {
   return {x, y, x + width, y + height};
 }
 
+// ImageList_AddIcon loads each icon from its resource a second time; the
+// bitmaps of the icon just loaded at the list's size are the same picture.
+void AddIcon(HIMAGELIST images, HICON icon) {
+  ICONINFO info = {};
+  if (!GetIconInfo(icon, &info)) return;
+  const GdiObjectHandle color(info.hbmColor), mask(info.hbmMask);
+  ImageList_Add(images, info.hbmColor, info.hbmMask);
+}
+
+// The list view works out its row height and scroll bars in its first paint,
+// and draws the scroll bars on each of the four updates that makes. Painted
+// once into a memory bitmap while the window is hidden, it has done that work
+// before anything can be seen.
+void LayOutWhileHidden(HWND list) {
+  const WindowDc screen(nullptr);
+  const MemoryDc dc(CreateCompatibleDC(screen.Get()));
+  const GdiObjectHandle bitmap(CreateCompatibleBitmap(screen.Get(), 1, 1));
+  if (!dc || !bitmap) return;
+  const SelectionGuard selected(dc.Get(), bitmap.Get());
+  SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT);
+}
+
 void AddColumn(HWND list, int index, const char* title, int width) {
   LVCOLUMNA column = {};
   column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -91,6 +113,8 @@ bool FinderWindow::Open(HWND owner, POINT at) {
              client.bottom - 3 * margin - editHeight, FALSE);
   ListView_SetColumnWidth(list_, 1, LVSCW_AUTOSIZE_USEHEADER);
   Narrow();
+  SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+  LayOutWhileHidden(list_);
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
   SetFocus(edit_);
@@ -139,10 +163,13 @@ LRESULT FinderWindow::OnCreate(WPARAM wParam, LPARAM lParam) {
   edit_ = CreateWindowExA(WS_EX_CLIENTEDGE, "Edit", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0, 0,
                           0, 0, Handle(), reinterpret_cast<HMENU>(kEditId), instance, nullptr);
   list_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-                          WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                          WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                               LVS_NOSORTHEADER,
                           0, 0, 0, 0, Handle(), reinterpret_cast<HMENU>(kListId), instance, nullptr);
   if (!edit_ || !list_) return -1;
+  // Each step of the setup below would lay the list out again; it is laid out
+  // once, when the window opens.
+  SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
   SendMessageA(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT);
@@ -151,7 +178,7 @@ LRESULT FinderWindow::OnCreate(WPARAM wParam, LPARAM lParam) {
   for (const int kind : kIconKinds) {
     const IconHandle icon(static_cast<HICON>(
         LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(kind), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
-    ImageList_AddIcon(images_.Get(), icon.Get());
+    AddIcon(images_.Get(), icon.Get());
   }
   // The list does not own the image list: it goes with this object.
   ListView_SetImageList(list_, images_.Get(), LVSIL_SMALL);
@@ -226,10 +253,18 @@ void FinderWindow::Narrow() {
   GetWindowTextA(edit_, &typed[0], length + 1);
   typed.resize(static_cast<std::size_t>(length));
   rows_ = index_.Matching(typed);
+  // Redraw off for the list window itself, as DefWindowProc turns it off: the
+  // list view's own handling of WM_SETREDRAW still redraws its scroll bars at
+  // each change. One repaint then draws the rows and the scroll bars, without
+  // the header, which does not change.
+  DefWindowProcA(list_, WM_SETREDRAW, FALSE, 0);
   ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), 0);
-  if (rows_.empty()) return;
-  ListView_SetItemState(list_, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  ListView_EnsureVisible(list_, 0, FALSE);
+  if (!rows_.empty()) {
+    ListView_SetItemState(list_, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list_, 0, FALSE);
+  }
+  DefWindowProcA(list_, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(list_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_NOCHILDREN);
 }
 
 void FinderWindow::Choose(int row) {
