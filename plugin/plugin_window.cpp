@@ -254,7 +254,10 @@ void PluginWindow::BuildFrom(const ProfileFile& file) {
   // A file held by another program keeps the menu the user had.
   if (!file.Readable()) return;
   tables_ = PlanMenuTables(ReadMenuDefinition(file));
-  MakeMenus(DpiWhereMenuAppears(hostWindow_, nullptr), ScreenReaderRunning());
+  // The menus are made when next shown. A menu of thousands of items takes
+  // tens of milliseconds to build, which OK and every start would otherwise
+  // wait for, and the user may change the file again before opening one.
+  menus_ = PopupMenus();
 }
 
 void PluginWindow::MakeMenus(int dpi, bool asText) {
@@ -314,7 +317,7 @@ void PluginWindow::OnKeystroke(WPARAM virtualKey, LPARAM keystrokeFlags) {
   // the held key's repeats arrive unflagged; one press opens one menu, and
   // never a menu inside the open one, as on Windows. A window that lost its
   // hook while the next hook ran is on its way out.
-  if (menuOpen_ || finder_ || (isTriggerKey && triggerPressServed_) || !RootMenu() || !hook_.Get()) return;
+  if (menuOpen_ || finder_ || (isTriggerKey && triggerPressServed_) || tables_.menus.empty() || !hook_.Get()) return;
   const auto at = TriggerMenuPoint(hostWindow_, TriggerKey(), virtualKey, keystrokeFlags);
   if (!at) return;
   triggerPressServed_ = isTriggerKey;
@@ -337,7 +340,7 @@ void PluginWindow::SuitMenus(POINT at) {
   // the scaling, since the build.
   const int dpi = DpiWhereMenuAppears(hostWindow_, &at);
   const bool asText = ScreenReaderRunning();
-  if (dpi != dpi_ || asText != menusAsText_) MakeMenus(dpi, asText);
+  if (!RootMenu() || dpi != dpi_ || asText != menusAsText_) MakeMenus(dpi, asText);
 }
 
 LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
@@ -351,6 +354,8 @@ LRESULT PluginWindow::HandleMenuCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void PluginWindow::RunCommand(unsigned commandId) {
+  // A rebuild between the menu and the finder's choice drops the menus.
+  if (!RootMenu()) SuitMenus(menuPoint_);
   MENUITEMINFOA item = {};
   item.cbSize = sizeof item;
   item.fMask = MIIM_DATA;

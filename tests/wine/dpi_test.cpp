@@ -157,6 +157,8 @@ class DISABLED_DpiChild : public PluginTest {
 };
 
 TEST_F(DISABLED_DpiChild, ItemsHoldTheirCaptionsAndIconsTheirSize) {
+  FocusTextField();
+  ASSERT_TRUE(OpenMenuAndType({VK_ESCAPE}));
   HDC screen = GetDC(nullptr);
   ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), dpi_);
   LOGFONTA font = {};

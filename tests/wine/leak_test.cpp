@@ -209,23 +209,6 @@ class LeakTest : public PluginTest {
     return CountResources();
   }
 
-  // Presses the trigger key in the text field and types keys into the menu
-  // once it shows; true when it opened and has closed again.
-  bool OpenMenuAndType(std::initializer_list<WORD> keys) {
-    MenuWatcher watcher;
-    watcher.whileOpen = [&](int tick) {
-      if (tick == 0) SendKeys(keys);
-    };
-    SendKeys({VK_RCONTROL});
-    return WaitFor([&] { return !watcher.opened.empty() && !VisibleMenuWindow(); });
-  }
-
-  void FocusTextField() {
-    SetForegroundWindow(host_.MainWindow());
-    SetFocus(host_.TextField());
-    PumpMessagesFor(50);
-  }
-
   // Opens the configuration dialog and leaves it with the button given.
   void Configure(int button) {
     Steps steps({{[] { return ShownDialog(kConfigTitle) != nullptr; },

@@ -20,6 +20,8 @@ class OwnerDrawTest : public PluginTest {
         << "[general]\r\nCount=2\r\n[folder1]\r\nText=Greetings\r\n"
            "[folder0]\r\nCount=2\r\nCapt1=Say &hello\r\nCommand1=hi\r\nCapt2=Kindless\r\nType2=0\r\n";
     StartAndWaitForAnswer();
+    FocusTextField();
+    ASSERT_TRUE(OpenMenuAndType({VK_ESCAPE}));
     window_ = FindPluginWindow();
     ASSERT_NE(window_, nullptr);
     BITMAPINFO info = {};

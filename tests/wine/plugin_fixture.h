@@ -121,6 +121,24 @@ class PluginTest : public ::testing::Test {
     return host_.Connections().empty() ? std::string() : host_.Connections().back().received;
   }
 
+  void FocusTextField() {
+    SetForegroundWindow(host_.MainWindow());
+    SetFocus(host_.TextField());
+    PumpMessagesFor(50);
+  }
+
+  // Presses right Ctrl in the text field and types keys into the menu once it
+  // shows; true when it opened and has closed again. The plug-in makes its
+  // menus when they are first shown.
+  bool OpenMenuAndType(std::initializer_list<WORD> keys) {
+    MenuWatcher watcher;
+    watcher.whileOpen = [&](int tick) {
+      if (tick == 0) SendKeys(keys);
+    };
+    SendKeys({VK_RCONTROL});
+    return WaitFor([&] { return !watcher.opened.empty() && !VisibleMenuWindow(); });
+  }
+
   std::string settingsDirectory_;
   HostSimulator host_;
   const int stuckMenusAtStart_ = MenuWatcher::StuckMenusClosed();

@@ -38,12 +38,6 @@ class PopupTest : public PluginTest {
     std::ofstream(settingsDirectory_ + "dravlin.ini", std::ios::binary) << ini;
   }
 
-  void FocusTextField() {
-    SetForegroundWindow(host_.MainWindow());
-    SetFocus(host_.TextField());
-    PumpMessagesFor(50);
-  }
-
   // Presses and releases a key, letting every message it causes be handled;
   // a test that then finds nothing happened knows the key did arrive.
   void Press(WORD key) {
