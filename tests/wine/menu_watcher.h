@@ -136,6 +136,55 @@ inline void Send(std::vector<INPUT> inputs) {
 
 inline void SendKeys(const std::vector<WORD>& keys) { Send(Presses(keys)); }
 
+// The code a keyboard hook is given for a key: a sided Shift, Ctrl or Alt
+// arrives as the generic one.
+inline WORD HookedKey(WORD virtualKey) {
+  return virtualKey >= VK_LSHIFT && virtualKey <= VK_RMENU ? static_cast<WORD>(VK_SHIFT + (virtualKey - VK_LSHIFT) / 2)
+                                                           : virtualKey;
+}
+
+// Keystrokes sent as a user holds keys: one pressed and not yet released
+// stays down for this thread until its release is sent. A key pressed with
+// SendInput is not down on the physical keyboard, and a window system that
+// matches its key state to that keyboard (Wine, as a menu grabs the pointer)
+// sends a release for it, which the user never made: such a release reaches
+// neither the keyboard hooks installed before this object nor the windows.
+class HeldKeys {
+ public:
+  HeldKeys() {
+    current_ = this;
+    hook_ = SetWindowsHookExA(WH_KEYBOARD, Filter, nullptr, GetCurrentThreadId());
+  }
+  ~HeldKeys() {
+    UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+  HeldKeys(const HeldKeys&) = delete;
+  HeldKeys& operator=(const HeldKeys&) = delete;
+
+  void Send(const std::vector<INPUT>& inputs) {
+    for (const INPUT& input : inputs) {
+      if (input.type != INPUT_KEYBOARD) continue;
+      const WORD key = HookedKey(input.ki.wVk);
+      if (input.ki.dwFlags & KEYEVENTF_KEYUP) down_.erase(std::remove(down_.begin(), down_.end(), key), down_.end());
+      else if (std::find(down_.begin(), down_.end(), key) == down_.end()) down_.push_back(key);
+    }
+    dravlin::Send(inputs);
+  }
+
+ private:
+  static LRESULT CALLBACK Filter(int code, WPARAM virtualKey, LPARAM flags) {
+    if (code >= 0 && current_ && (flags & 0x80000000) &&
+        std::find(current_->down_.begin(), current_->down_.end(), virtualKey) != current_->down_.end())
+      return 1;
+    return CallNextHookEx(nullptr, code, virtualKey, flags);
+  }
+
+  static inline HeldKeys* current_ = nullptr;
+  HHOOK hook_ = nullptr;
+  std::vector<WORD> down_;
+};
+
 // The key-downs this thread takes from its queue, menu loops included, as a
 // keyboard hook sees them: the proof that a keystroke after which nothing
 // happened did arrive.
@@ -155,9 +204,7 @@ class KeystrokeLog {
   // How many key-downs of the key arrived; a sided Shift, Ctrl or Alt also
   // counts as the generic code the hook is given.
   int Downs(WORD virtualKey) const {
-    const WORD generic = virtualKey >= VK_LSHIFT && virtualKey <= VK_RMENU
-                             ? static_cast<WORD>(VK_SHIFT + (virtualKey - VK_LSHIFT) / 2)
-                             : virtualKey;
+    const WORD generic = HookedKey(virtualKey);
     return static_cast<int>(
         std::count_if(downs_.begin(), downs_.end(), [&](WORD key) { return key == virtualKey || key == generic; }));
   }

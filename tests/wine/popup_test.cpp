@@ -68,17 +68,19 @@ class PopupTest : public PluginTest {
   }
 
   // Opens the menu with the opening keystrokes and sends steps[i] at tick
-  // 4 * i + 1; what the plug-in sends meanwhile.
+  // 4 * i + 1; what the plug-in sends meanwhile. A key left down stays down
+  // until a step releases it.
   std::string SentWhileTyping(const std::vector<INPUT>& opening, const std::vector<std::vector<INPUT>>& steps,
                               const std::function<void(int tick, HMENU)>& check = [](int, HMENU) {}) {
     const std::size_t before = Received().size();
+    HeldKeys keys;
     MenuWatcher watcher;
     watcher.whileOpen = [&](int tick) {
       const HMENU open = reinterpret_cast<HMENU>(SendMessageA(VisibleMenuWindow(), MN_GETHMENU, 0, 0));
       check(tick, open);
-      if (tick % 4 == 1 && static_cast<std::size_t>(tick / 4) < steps.size()) Send(steps[tick / 4]);
+      if (tick % 4 == 1 && static_cast<std::size_t>(tick / 4) < steps.size()) keys.Send(steps[tick / 4]);
     };
-    Send(opening);
+    keys.Send(opening);
     PumpMessagesFor(250);
     WaitFor([] { return !VisibleMenuWindow(); });
     PumpMessagesFor(200);
