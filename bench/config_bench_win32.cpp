@@ -170,7 +170,8 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, PopupMenus& r
   auto entries = std::make_unique<EntryTable>();
 
   double begin = Now();
-  const MenuDefinition menu = ReadMenuDefinition(ProfileFile(path));
+  const ProfileFile opened(path);
+  const MenuDefinition menu = ReadMenuDefinition(opened);
   t[kRead] = Now() - begin;
   begin = Now();
   LoadConfigTree(menu, *tree, *entries);
@@ -182,7 +183,7 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, PopupMenus& r
   t[kShow] = Now() - begin;
 
   begin = Now();
-  ProfileFile file(path);
+  ProfileFile file = opened.Reread();
   t[kReread] = Now() - begin;
   begin = Now();
   SaveConfigTree(file, menu.triggerKey, *tree, *entries);

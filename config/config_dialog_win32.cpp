@@ -77,7 +77,7 @@ INT_PTR ConfigDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 
 BOOL ConfigDialog::OnInitDialog() {
   tree_ = ConfigTreeView(Control(IDC_MENU_TREE));
-  const ProfileFile file(MenuFilePath());
+  const ProfileFile& file = opened_.emplace(MenuFilePath());
   if (!file.Exact()) {
     RefuseFile(file);
     return TRUE;
@@ -400,7 +400,8 @@ ConfigTree::Item ConfigDialog::EditableSelection() {
 }
 
 void ConfigDialog::OnOk() {
-  ProfileFile file(MenuFilePath());
+  // Read again, for what another program may have written meanwhile.
+  ProfileFile file = opened_ ? opened_->Reread() : ProfileFile(MenuFilePath());
   if (!SaveTree(file)) {
     // The edits stay in the dialog, so that the user can try again or cancel.
     ShowMessage("The menu could not be saved to\n" + MenuFilePath(), MB_OK | MB_ICONEXCLAMATION);

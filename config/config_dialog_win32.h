@@ -85,6 +85,7 @@ class ConfigDialog : public Dialog {
   int storedTriggerKey_ = 0;       // kept by OK unless the user chooses another
   ConfigTree::Item cut_ = 0;       // what Paste moves
   ConfigTree::Item dragged_ = 0;   // what the mouse drags, 0 when no drag runs
+  std::optional<ProfileFile> opened_;  // as read when the dialog opened
   std::optional<ProfileFile> saved_;
   std::string settingsDirectory_;
   ConfigTreeView tree_;

@@ -32,6 +32,7 @@ ProfileFile::ProfileFile(std::string path, const std::string& contents) : path_(
 }
 
 void ProfileFile::Load(const std::string& bytes) {
+  loadedBytes_ = bytes;
   DecodedText decoded = DecodeProfileText(bytes);
   encoding_ = decoded.encoding;
   exact_ = decoded.exact;
@@ -63,7 +64,17 @@ bool ProfileFile::Commit() {
   if (!changed_) return true;
   if (!ReplaceFileContents(path_, EncodeProfileText(document_.Serialize(), encoding_))) return false;
   changed_ = false;
+  loadedBytes_.reset();
   return true;
+}
+
+ProfileFile ProfileFile::Reread() const {
+  std::string bytes;
+  const bool readable = ReadWholeFile(path_, bytes) != FileReadStatus::kFailed;
+  if (readable && readable_ && !changed_ && loadedBytes_ == bytes) return *this;
+  ProfileFile fresh(path_, bytes);
+  fresh.readable_ = readable;
+  return fresh;
 }
 
 }  // namespace dravlin

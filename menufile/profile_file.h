@@ -5,6 +5,7 @@
 // written back in UTF-16.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "menufile/file_io.h"
@@ -55,6 +56,11 @@ class ProfileFile {
   // was not read exactly.
   bool Commit();
 
+  // The file read again. While it holds the bytes this object read and
+  // nothing was written since, the copy reuses this object's document: a
+  // large menu is then parsed once, not at each step.
+  ProfileFile Reread() const;
+
  private:
   void Load(const std::string& bytes);
 
@@ -64,6 +70,7 @@ class ProfileFile {
   bool readable_ = false;  // the file was read or does not exist
   bool exact_ = true;      // no character was lost converting it
   bool changed_ = false;  // a Write changed the text since it was read or committed
+  std::optional<std::string> loadedBytes_;  // what the document was parsed from, until a commit
 };
 
 }  // namespace dravlin

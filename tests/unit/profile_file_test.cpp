@@ -5,6 +5,7 @@
 #include <chrono>
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -60,6 +61,37 @@ TEST_F(ProfileFileTest, WritesStayInMemoryUntilCommit) {
   ASSERT_TRUE(file.Commit());
   EXPECT_EQ(ReadBytes(path), "; kept\r\n[general]\r\nVirtKey=161\r\nCount=1\r\n[other]\r\nx=1\r\n");
   EXPECT_EQ(ProfileFile(path).ReadNumber("general", "count", 0), 1);
+}
+
+// Reread reuses what it read only while the file and the object both still
+// hold it; otherwise it reads the file as a new object would.
+TEST_F(ProfileFileTest, RereadReadsWhatTheFileHoldsNow) {
+  const std::string path = PathOf("dravlin.ini");
+  const std::string before = "[general]\r\nVirtKey=45\r\n", after = "[general]\r\nVirtKey=46\r\n";
+  const struct {
+    const char* name;
+    std::function<void(ProfileFile&)> meanwhile;
+    int expected;
+  } cases[] = {
+      {"unchanged", [](ProfileFile&) {}, 45},
+      {"rewritten, same length", [&](ProfileFile&) { WriteBytes(path, after); }, 46},
+      {"written in memory only", [](ProfileFile& file) { file.WriteNumber("general", "VirtKey", 161); }, 45},
+      {"committed, then the old bytes put back",
+       [&](ProfileFile& file) {
+         file.WriteNumber("general", "VirtKey", 161);
+         ASSERT_TRUE(file.Commit());
+         WriteBytes(path, before);
+       },
+       45},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(path, before);
+    ProfileFile file(path);
+    c.meanwhile(file);
+    const ProfileFile reread = file.Reread();
+    EXPECT_EQ(reread.ReadNumber("general", "VirtKey", 0), c.expected) << c.name;
+    EXPECT_TRUE(reread.Readable()) << c.name;
+  }
 }
 
 TEST_F(ProfileFileTest, CommitIntoAMissingDirectoryFailsAndLeavesNothing) {
