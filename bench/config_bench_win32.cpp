@@ -170,7 +170,7 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, PopupMenus& r
   auto entries = std::make_unique<EntryTable>();
 
   double begin = Now();
-  const ProfileFile opened(path);
+  ProfileFile opened(path);
   const MenuDefinition menu = ReadMenuDefinition(opened);
   t[kRead] = Now() - begin;
   begin = Now();
@@ -183,7 +183,7 @@ PhaseTimes TimePhasesOnce(HMODULE plugin, const std::string& path, PopupMenus& r
   t[kShow] = Now() - begin;
 
   begin = Now();
-  ProfileFile file = opened.Reread();
+  ProfileFile file = std::move(opened).Reread();
   t[kReread] = Now() - begin;
   begin = Now();
   SaveConfigTree(file, menu.triggerKey, *tree, *entries);

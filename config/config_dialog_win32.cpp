@@ -400,8 +400,10 @@ ConfigTree::Item ConfigDialog::EditableSelection() {
 }
 
 void ConfigDialog::OnOk() {
-  // Read again, for what another program may have written meanwhile.
-  ProfileFile file = opened_ ? opened_->Reread() : ProfileFile(MenuFilePath());
+  // Read again, for what another program may have written meanwhile. A
+  // second OK, after a save that failed, reads the file afresh.
+  std::optional<ProfileFile> opened = std::exchange(opened_, std::nullopt);
+  ProfileFile file = opened ? std::move(*opened).Reread() : ProfileFile(MenuFilePath());
   if (!SaveTree(file)) {
     // The edits stay in the dialog, so that the user can try again or cancel.
     ShowMessage("The menu could not be saved to\n" + MenuFilePath(), MB_OK | MB_ICONEXCLAMATION);

@@ -68,10 +68,10 @@ bool ProfileFile::Commit() {
   return true;
 }
 
-ProfileFile ProfileFile::Reread() const {
+ProfileFile ProfileFile::Reread() && {
   std::string bytes;
   const bool readable = ReadWholeFile(path_, bytes) != FileReadStatus::kFailed;
-  if (readable && readable_ && !changed_ && loadedBytes_ == bytes) return *this;
+  if (readable && readable_ && !changed_ && loadedBytes_ == bytes) return std::move(*this);
   ProfileFile fresh(path_, bytes);
   fresh.readable_ = readable;
   return fresh;

@@ -56,10 +56,10 @@ class ProfileFile {
   // was not read exactly.
   bool Commit();
 
-  // The file read again. While it holds the bytes this object read and
-  // nothing was written since, the copy reuses this object's document: a
-  // large menu is then parsed once, not at each step.
-  ProfileFile Reread() const;
+  // The file read again, in place of this object. While the file holds the
+  // bytes this object read and nothing was written since, this object's
+  // document is taken over: a large menu is then parsed once.
+  ProfileFile Reread() &&;
 
  private:
   void Load(const std::string& bytes);

@@ -88,7 +88,7 @@ TEST_F(ProfileFileTest, RereadReadsWhatTheFileHoldsNow) {
     WriteBytes(path, before);
     ProfileFile file(path);
     c.meanwhile(file);
-    const ProfileFile reread = file.Reread();
+    const ProfileFile reread = std::move(file).Reread();
     EXPECT_EQ(reread.ReadNumber("general", "VirtKey", 0), c.expected) << c.name;
     EXPECT_TRUE(reread.Readable()) << c.name;
   }
