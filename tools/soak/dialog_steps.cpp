@@ -225,6 +225,11 @@ void Soak::TriggerInDialog(PluginCopy& copy) {
                                   if (!keystrokes.Downs(key)) Fail("the trigger key never reached the host's thread");
                                   if (VisibleMenuWindow()) Fail("the trigger key opened the menu over the dialog");
                                 }});
+  // In the editor's tree, which has the focus, Insert also creates an entry:
+  // its properties open, and Cancel leaves the tree as it was.
+  if (key == VK_INSERT)
+    plan.steps.insert(plan.steps.begin() + 1,
+                      Steps::Step{InDialog(kEntryTitle), [] { Click(ShownDialog(kEntryTitle), IDCANCEL); }});
   RunDialog(copy, std::move(plan), "trigger key " + std::to_string(key), [pressedAt, key] {
     SendKeys({key});
     *pressedAt = GetTickCount();
