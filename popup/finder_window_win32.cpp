@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "popup/popup_menu_win32.h"
 #include "res/resource.h"
 #include "win/module.h"
 
@@ -20,8 +21,6 @@ constexpr int kMargin = 4;
 constexpr int kCaptionColumnWidth = 220;
 constexpr int kIconSize = 16;
 constexpr int kIconKinds[] = {kNormalCommandKind, kWebSiteKind, kEmailAddressKind};
-
-int Scaled(int pixelsAt96, int dpi) { return MulDiv(pixelsAt96, dpi, 96); }
 
 int FontHeight(HWND window, HFONT font) {
   WindowDc dc(window);

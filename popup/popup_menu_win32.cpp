@@ -15,8 +15,6 @@ constexpr int kTextIndent = 25;
 constexpr int kIconOffset = 2;
 constexpr int kIconSize = 16;
 
-int Scaled(int pixelsAt96, int dpi) { return MulDiv(pixelsAt96, dpi, 96); }
-
 std::string SpokenCaption(const ItemRecord& record) {
   const std::string kind = KindName(record.kind);
   return kind.empty() ? record.caption : record.caption + "\t" + kind;
@@ -206,6 +204,8 @@ LRESULT AnswerMenuChar(HWND owner, HMENU menu, WORD typed, const PopupMenus& men
   }
   return MAKELRESULT(0, MNC_IGNORE);
 }
+
+int Scaled(int pixelsAt96, int dpi) { return MulDiv(pixelsAt96, dpi, 96); }
 
 int DpiWhereMenuAppears(HWND hostWindow, const POINT* at) {
   DpiQueries queries;

@@ -64,6 +64,9 @@ const ItemRecord* RecordFor(const MenuTables& tables, const PopupMenus& menus, U
 // follow it: the ones below are those at 96, scaled in proportion.
 int DpiWhereMenuAppears(HWND hostWindow, const POINT* at);
 
+// A size at 96 pixels per inch, at dpi.
+int Scaled(int pixelsAt96, int dpi);
+
 // Answers a measure request: 20 pixels high, or the caption's height when the
 // font is taller, and the caption's width in the menu font plus 25 wide.
 void MeasureMenuItem(HWND owner, HFONT menuFont, int dpi, const ItemRecord& record, MEASUREITEMSTRUCT& request);
