@@ -24,16 +24,16 @@ int ParseProfileNumber(const std::string& text) {
 ProfileFile::ProfileFile(const std::string& path) : path_(ResolveProfilePath(path)) {
   std::string bytes;
   readable_ = ReadWholeFile(path_, bytes) != FileReadStatus::kFailed;
-  Load(bytes);
+  Load(std::move(bytes));
 }
 
-ProfileFile::ProfileFile(std::string path, const std::string& contents) : path_(std::move(path)), readable_(true) {
-  Load(contents);
+ProfileFile::ProfileFile(std::string path, std::string contents) : path_(std::move(path)), readable_(true) {
+  Load(std::move(contents));
 }
 
-void ProfileFile::Load(const std::string& bytes) {
-  loadedBytes_ = bytes;
+void ProfileFile::Load(std::string bytes) {
   DecodedText decoded = DecodeProfileText(bytes);
+  loadedBytes_ = std::move(bytes);
   encoding_ = decoded.encoding;
   exact_ = decoded.exact;
   document_ = IniDocument(decoded.text);
@@ -72,7 +72,7 @@ ProfileFile ProfileFile::Reread() && {
   std::string bytes;
   const bool readable = ReadWholeFile(path_, bytes) != FileReadStatus::kFailed;
   if (readable && readable_ && !changed_ && loadedBytes_ == bytes) return std::move(*this);
-  ProfileFile fresh(path_, bytes);
+  ProfileFile fresh(path_, std::move(bytes));
   fresh.readable_ = readable;
   return fresh;
 }

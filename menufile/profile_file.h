@@ -24,7 +24,7 @@ class ProfileFile {
   explicit ProfileFile(const std::string& path);
   // Takes contents as the bytes of the file at path, read as the file would
   // be, without touching the disk.
-  ProfileFile(std::string path, const std::string& contents);
+  ProfileFile(std::string path, std::string contents);
 
   // The full path of the file.
   const std::string& Path() const { return path_; }
@@ -62,7 +62,7 @@ class ProfileFile {
   ProfileFile Reread() &&;
 
  private:
-  void Load(const std::string& bytes);
+  void Load(std::string bytes);
 
   std::string path_;
   IniDocument document_;
